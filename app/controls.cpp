@@ -1,0 +1,90 @@
+#include "controls.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextDocument>
+
+namespace {
+
+template <typename Widget> Widget* control(QWidget& window, const char* name) {
+    auto* widget = window.findChild<Widget*>(QLatin1String(name));
+    Q_ASSERT_X(widget, name, "the window's design has no such control");
+    return widget;
+}
+
+} // namespace
+
+TextBox::TextBox(QWidget& window, const char* name) {
+    QWidget* widget = control<QWidget>(window, name);
+    multiLine_ = qobject_cast<QPlainTextEdit*>(widget);
+    singleLine_ = qobject_cast<QLineEdit*>(widget);
+    Q_ASSERT_X(multiLine_ || singleLine_, name, "not a text box");
+    if (multiLine_)
+        QObject::connect(multiLine_->document(), &QTextDocument::contentsChanged, multiLine_,
+                         [this] { edited_ = true; });
+    else
+        QObject::connect(singleLine_, &QLineEdit::textEdited, singleLine_,
+                         [this] { edited_ = true; });
+}
+
+QWidget* TextBox::widget() const {
+    return multiLine_ ? static_cast<QWidget*>(multiLine_) : singleLine_;
+}
+
+QString TextBox::Text() const {
+    if (!edited_)
+        return written_;
+    if (singleLine_)
+        return singleLine_->text();
+    // The document keeps line breaks as paragraph and line separators.
+    QString text = multiLine_->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    text.replace(QChar::LineSeparator, QLatin1String("\r\n"));
+    return text;
+}
+
+void TextBox::SetText(const QString& text) {
+    written_ = text;
+    if (multiLine_)
+        multiLine_->setPlainText(text);
+    else
+        singleLine_->setText(text);
+    edited_ = false;
+}
+
+Label::Label(QWidget& window, const char* name) : label_(control<QLabel>(window, name)) {
+    label_->setTextFormat(Qt::PlainText);
+}
+
+QString Label::Caption() const { return label_->text(); }
+
+void Label::SetCaption(const QString& caption) { label_->setText(caption); }
+
+void Label::SetForeColor(scan::Rgb colour) {
+    QPalette palette = label_->palette();
+    palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
+    label_->setPalette(palette);
+}
+
+CommandButton::CommandButton(QWidget& window, const char* name)
+    : button_(control<QPushButton>(window, name)) {}
+
+bool CommandButton::Enabled() const { return button_->isEnabled(); }
+
+void CommandButton::SetEnabled(bool enabled) { button_->setEnabled(enabled); }
+
+CommonDialog::CommonDialog(QWidget& window, const char* name)
+    : dialog_(new QFileDialog(&window, QStringLiteral("Open"))) {
+    dialog_->setObjectName(QLatin1String(name));
+    dialog_->setFileMode(QFileDialog::ExistingFile);
+    dialog_->setAcceptMode(QFileDialog::AcceptOpen);
+}
+
+void CommonDialog::ShowOpen() {
+    fileName_.clear();
+    if (dialog_->exec() == QDialog::Accepted && !dialog_->selectedFiles().isEmpty())
+        fileName_ = QDir::toNativeSeparators(dialog_->selectedFiles().constFirst());
+}

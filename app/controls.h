@@ -1,0 +1,73 @@
+#pragma once
+
+#include "../scan/counters.h"
+
+#include <QString>
+
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+
+// The window's controls as its logic uses them, over the Qt widgets of the window's design,
+// which each control finds by its name.
+
+// A text box reads back exactly what was written into it, every character counted as the
+// counters count it; after the user has typed into it, it reads the typed text with CR LF
+// line breaks.
+class TextBox {
+public:
+    TextBox(QWidget& window, const char* name);
+
+    QString Text() const;
+    void SetText(const QString& text);
+
+    QWidget* widget() const;
+
+private:
+    QPlainTextEdit* multiLine_ = nullptr;
+    QLineEdit* singleLine_ = nullptr;
+    QString written_;     // the box's text until the user changes it
+    bool edited_ = false; // the user has typed since the last write
+};
+
+class Label {
+public:
+    Label(QWidget& window, const char* name);
+
+    QString Caption() const;
+    void SetCaption(const QString& caption);
+    void SetForeColor(scan::Rgb colour);
+
+private:
+    QLabel* label_;
+};
+
+class CommandButton {
+public:
+    CommandButton(QWidget& window, const char* name);
+
+    bool Enabled() const;
+    void SetEnabled(bool enabled);
+
+    QPushButton* button() const { return button_; }
+
+private:
+    QPushButton* button_;
+};
+
+// The Open dialog: every file listed, nothing preset, an empty FileName when cancelled.
+class CommonDialog {
+public:
+    CommonDialog(QWidget& window, const char* name);
+
+    void ShowOpen();
+    QString FileName() const { return fileName_; }
+    void SetFileName(const QString& fileName) { fileName_ = fileName; }
+
+private:
+    QFileDialog* dialog_;
+    QString fileName_;
+};

@@ -1,0 +1,270 @@
+#include "design.h"
+
+#include "../scan/counters.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <array>
+#include <limits>
+#include <optional>
+
+namespace design {
+
+namespace {
+
+using scan::Rgb;
+
+enum class Kind { PictureBox, Label, SingleLineBox, MultiLineBox, CommandButton, Line, Frame,
+                  OpenDialog };
+
+enum class Container { Window, Frame };
+
+struct Font {
+    const char* family;
+    double points;
+    bool bold;
+    QFont::StyleHint kind; // what to fall back on where the family is missing
+};
+
+struct Looks {
+    Kind kind;
+    std::optional<Font> font = {}; // the window's font when none is given
+    std::optional<Rgb> foreColor = {};
+    std::optional<Rgb> backColor = {};
+    bool faceBack = false; // the background in the system face colour
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
+    bool border = false;
+};
+
+// Places and sizes are in twips, relative to the control's container.
+struct Control {
+    const char* name;
+    Looks looks;
+    Container container;
+    int left, top, width, height;
+    const char* text; // caption or start text; the picture's image; the dialog's title
+};
+
+constexpr int TwipsPerPixel = 15;
+
+constexpr Font WindowFont{"MS Sans Serif", 8.25, false, QFont::SansSerif};
+constexpr Font WindowFontBold{"MS Sans Serif", 8.25, true, QFont::SansSerif};
+constexpr Font CounterFont{"Tahoma", 12, true, QFont::SansSerif};
+constexpr Font ResultFont{"Courier New", 9.75, false, QFont::Monospace};
+constexpr Font PageFont{"Courier New", 8.25, false, QFont::Monospace};
+
+constexpr Rgb Black{0, 0, 0};
+constexpr Rgb DarkGreen{0, 128, 0};
+constexpr Rgb Silver{192, 192, 192};
+constexpr Rgb LightYellow{255, 255, 192};
+constexpr Rgb LightOrange{255, 192, 128};
+constexpr Rgb LightGreen{192, 255, 192};
+
+// The four styles most controls share.
+constexpr Looks CaptionLabel{.kind = Kind::Label, .font = WindowFontBold, .alignment = Qt::AlignRight};
+constexpr Looks HintLabel{.kind = Kind::Label, .alignment = Qt::AlignRight};
+constexpr Looks CounterLabel{.kind = Kind::Label,
+                             .font = CounterFont,
+                             .foreColor = Black,
+                             .backColor = LightYellow,
+                             .alignment = Qt::AlignHCenter | Qt::AlignTop,
+                             .border = true};
+constexpr Looks MultiLineResult{.kind = Kind::MultiLineBox, .font = ResultFont};
+constexpr Looks SingleLineResult{.kind = Kind::SingleLineBox, .font = ResultFont};
+
+constexpr Looks with(Looks looks, auto change) {
+    change(looks);
+    return looks;
+}
+
+using enum Container;
+
+// clang-format off
+constexpr std::array Controls = std::to_array<Control>({
+    {"Picture1", {.kind = Kind::PictureBox, .border = true}, Window, 360, 120, 735, 735, ":/images/picture.png"},
+    {"lblHTML", HintLabel, Window, 1200, 405, 840, 375, "HTML file:"},
+    {"txtHTML", {.kind = Kind::SingleLineBox, .font = WindowFontBold, .foreColor = Rgb{0, 0, 255}}, Window, 2160, 360, 7935, 360, "html htm asp"},
+    {"cmdSearch", {.kind = Kind::CommandButton, .backColor = LightOrange}, Window, 10200, 360, 1095, 360, "&Search"},
+    {"cmdRecheck", {.kind = Kind::CommandButton, .backColor = LightGreen}, Window, 11400, 360, 1095, 360, "&Recheck"},
+    {"Line1", {.kind = Kind::Line}, Window, 240, 1080, 12240, 15, ""},
+    {"FrameData", {.kind = Kind::Frame, .font = WindowFontBold, .foreColor = DarkGreen}, Window, 240, 1200, 12255, 8415, ""},
+    {"lblTitle", CaptionLabel, Frame, 240, 480, 1080, 255, "Title"},
+    {"lblDefTitleCar", HintLabel, Frame, 240, 720, 1080, 255, "Max. 70 car."},
+    {"lblTitleCar", CounterLabel, Frame, 1440, 480, 735, 615, " "},
+    {"txtTitle", MultiLineResult, Frame, 2280, 480, 9495, 615, ""},
+    {"lblDescription", CaptionLabel, Frame, 240, 1200, 1080, 255, "Description"},
+    {"lblDefDescriptionCar", HintLabel, Frame, 240, 1440, 1080, 255, "Max. 160 car."},
+    {"lblDescriptionCar", CounterLabel, Frame, 1440, 1200, 735, 975, " "},
+    {"txtDescription", MultiLineResult, Frame, 2280, 1200, 9495, 975, ""},
+    {"lblKeywords", CaptionLabel, Frame, 240, 2280, 1080, 255, "Keywords"},
+    {"lblDefKeyboardsCar", HintLabel, Frame, 240, 2520, 1080, 255, "Max. 260 car."},
+    {"lblKeywordsCar", CounterLabel, Frame, 1440, 2280, 735, 615, " "},
+    {"txtKeywords", MultiLineResult, Frame, 2280, 2280, 9495, 1215, ""},
+    {"lblDefWords", HintLabel, Frame, 240, 2880, 1080, 255, "5-15 words"},
+    {"lblWordsNum", with(CounterLabel, [](Looks& l) { l.foreColor = DarkGreen; }), Frame, 1440, 2880, 735, 615, " "},
+    {"lblAbstract", CaptionLabel, Frame, 240, 3600, 1080, 255, "Abstract"},
+    {"lblDefAbtractCar", HintLabel, Frame, 240, 3840, 1080, 255, "Not for HTML5"},
+    {"lblAbstractCar", CounterLabel, Frame, 1440, 3600, 735, 615, " "},
+    {"txtAbstract", MultiLineResult, Frame, 2280, 3600, 9495, 615, ""},
+    {"lblRobots", CaptionLabel, Frame, 240, 4320, 1080, 255, "Robots"},
+    {"lblRobotsCar", with(CounterLabel, [](Looks& l) { l.font = Font{"Tahoma", 12, false, QFont::SansSerif}; l.foreColor = Silver; }), Frame, 1440, 4320, 735, 375, " "},
+    {"txtRobots", SingleLineResult, Frame, 2280, 4320, 9495, 375, ""},
+    {"lblAuthor", CaptionLabel, Frame, 240, 4800, 1080, 255, "Author"},
+    {"lblAuthorCar", CounterLabel, Frame, 1440, 4800, 735, 375, " "},
+    {"txtAuthor", SingleLineResult, Frame, 2280, 4800, 9495, 375, ""},
+    {"lblCopyright", CaptionLabel, Frame, 240, 5280, 1080, 255, "Copyright"},
+    {"lblCopyrightCar", CounterLabel, Frame, 1440, 5280, 735, 375, " "},
+    {"txtCopyright", SingleLineResult, Frame, 2280, 5280, 9495, 375, ""},
+    {"txtOriginalFile", {.kind = Kind::MultiLineBox, .font = PageFont, .foreColor = Rgb{0, 0, 255}, .faceBack = true}, Frame, 240, 5880, 11535, 2295, ""},
+    {"cmdDialog", {.kind = Kind::OpenDialog}, Window, 0, 0, 0, 0, "Open"},
+});
+// clang-format on
+
+// The order in which the Tab key moves through the controls that take the focus.
+constexpr std::array FocusOrder{"txtHTML",     "cmdSearch",       "txtTitle",  "txtDescription",
+                                "txtKeywords", "txtOriginalFile", "txtAbstract", "txtAuthor",
+                                "txtCopyright", "Picture1",       "txtRobots", "cmdRecheck"};
+
+constexpr int ClientWidth = 12750;
+constexpr int ClientHeight = 9840;
+constexpr const char* Caption = "Orlimo 3.0 - Copyright \u00A9 2026 the metatags authors";
+
+
+
+// Debian's fonts-wine ships "MS Sans Serif" and "Tahoma" outside fontconfig's path.
+void registerWineFonts() {
+    static const bool registered = [] {
+        const QDir folder(QStringLiteral("/usr/share/wine/fonts"));
+        for (const char* file : {"ms_sans_serif.ttf", "tahoma.ttf", "tahomabd.ttf"})
+            if (folder.exists(QLatin1String(file)))
+                QFontDatabase::addApplicationFont(folder.filePath(QLatin1String(file)));
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+QFont qtFont(const Font& font) {
+    QFont qt(QLatin1String(font.family));
+    qt.setStyleHint(font.kind);
+    qt.setPointSizeF(font.points);
+    qt.setWeight(font.bold ? QFont::Bold : QFont::Normal);
+    return qt;
+}
+
+QColor qtColour(Rgb colour) { return {colour.red, colour.green, colour.blue}; }
+
+int pixels(int twips) { return twips / TwipsPerPixel; }
+
+QWidget* create(const Control& control, QWidget& parent) {
+    const QString text = QString::fromUtf8(control.text);
+    switch (control.looks.kind) {
+    case Kind::PictureBox: {
+        auto* picture = new QLabel(&parent);
+        picture->setPixmap(QPixmap(text));
+        picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        picture->setFocusPolicy(Qt::StrongFocus);
+        return picture;
+    }
+    case Kind::Label: {
+        auto* label = new QLabel(text, &parent);
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    }
+    case Kind::SingleLineBox: {
+        auto* box = new QLineEdit(text, &parent);
+        box->setMaxLength(std::numeric_limits<int>::max()); // a value is never cut short
+        return box;
+    }
+    case Kind::MultiLineBox: {
+        auto* box = new QPlainTextEdit(text, &parent);
+        box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        box->setTabChangesFocus(true);
+        return box;
+    }
+    case Kind::CommandButton:
+        return new QPushButton(text, &parent);
+    case Kind::Line: {
+        auto* line = new QFrame(&parent);
+        line->setFrameShape(QFrame::HLine);
+        line->setFrameShadow(QFrame::Plain);
+        line->setLineWidth(1);
+        return line;
+    }
+    case Kind::Frame:
+        return new QGroupBox(text, &parent);
+    case Kind::OpenDialog:
+        return new QFileDialog(&parent, text);
+    }
+    Q_UNREACHABLE();
+}
+
+// Font and text colour are set on every control, so that none inherits the frame's caption looks.
+void applyLooks(QWidget& widget, const Looks& looks, const QPalette& windowPalette) {
+    widget.setFont(qtFont(looks.font.value_or(WindowFont)));
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::WindowText, looks.foreColor ? qtColour(*looks.foreColor)
+                                                           : windowPalette.color(QPalette::WindowText));
+    if (looks.foreColor)
+        palette.setColor(QPalette::Text, qtColour(*looks.foreColor));
+    if (looks.backColor) {
+        palette.setColor(QPalette::Window, qtColour(*looks.backColor));
+        palette.setColor(QPalette::Button, qtColour(*looks.backColor));
+        widget.setAutoFillBackground(true);
+    }
+    if (looks.faceBack)
+        palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    widget.setPalette(palette);
+    if (auto* frame = qobject_cast<QFrame*>(&widget); frame && looks.border) {
+        frame->setFrameShape(QFrame::Panel);
+        frame->setFrameShadow(QFrame::Sunken);
+        frame->setLineWidth(1);
+    }
+    if (auto* label = qobject_cast<QLabel*>(&widget); label && looks.kind == Kind::Label)
+        label->setAlignment(looks.alignment);
+}
+
+} // namespace
+
+void build(QWidget& window) {
+    registerWineFonts();
+    window.setObjectName(QStringLiteral("frmMetatags"));
+    window.setWindowTitle(QString::fromUtf8(Caption));
+    window.setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
+    window.setFont(qtFont(WindowFont));
+    window.resize(pixels(ClientWidth), pixels(ClientHeight));
+
+    QWidget* frame = nullptr;
+    for (const Control& control : Controls) {
+        QWidget& parent = control.container == Container::Frame ? *frame : window;
+        QWidget* widget = create(control, parent);
+        widget->setObjectName(QLatin1String(control.name));
+        if (control.looks.kind == Kind::OpenDialog)
+            continue;
+        if (control.looks.kind == Kind::Frame)
+            frame = widget;
+        widget->setGeometry(pixels(control.left), pixels(control.top), pixels(control.width),
+                            pixels(control.height));
+        applyLooks(*widget, control.looks, window.palette());
+    }
+
+    QWidget* previous = nullptr;
+    for (const char* name : FocusOrder) {
+        QWidget* next = window.findChild<QWidget*>(QLatin1String(name));
+        if (previous)
+            QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
+    window.findChild<QWidget*>(QLatin1String(FocusOrder.front()))->setFocus();
+}
+
+} // namespace design

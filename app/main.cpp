@@ -1,0 +1,10 @@
+#include "frmMetatags.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    frmMetatags window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Reading a page file: read-only, never locked, closed before the call returns.
+namespace load {
+
+// A page larger than this stops the read, so that a device or an endless pipe cannot hang
+// the window or exhaust memory.
+constexpr qint64 MaxPageBytes = qint64(256) * 1024 * 1024;
+
+struct PageFile {
+    QString text;  // the page text, when the file was read whole
+    QString error; // why it could not be read, in plain words; empty when it was
+};
+
+PageFile readPageFile(const QString& path);
+
+// The one line the page box shows instead of a page that could not be read.
+QString cannotOpenMessage(const QString& path, const QString& reason);
+
+} // namespace load

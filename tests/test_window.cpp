@@ -1,0 +1,259 @@
+#include "../app/controls.h"
+#include "window_driver.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+namespace {
+
+const QColor Blue(0, 0, 255);
+const QColor Red(255, 0, 0);
+
+QByteArray meta(const QByteArray& word, const QByteArray& content) {
+    return "<meta name=\"" + word + "\" content=\"" + content + "\">\r\n";
+}
+
+QByteArray metaContentFirst(const QByteArray& word, const QByteArray& content) {
+    return "<meta content=\"" + content + "\" name=\"" + word + "\">\r\n";
+}
+
+QByteArray title(const QByteArray& text) { return "<title>" + text + "</title>\r\n"; }
+
+// What the page box shows of page text: the box shows each CR LF as one line break.
+QString asShown(const QByteArray& page) {
+    return QString::fromLatin1(page).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startState();
+    void searchFillsEveryField();
+    void cancelledSearchAtStart();
+    void cancelledSearchKeepsResults();
+    void recheckReadsTheChangedFile();
+    void recheckReadsATypedPath();
+    void fileThatCannotBeOpened();
+    void pagesInTurn_data();
+    void pagesInTurn();
+    void textBoxReadsBackWhatItHolds();
+};
+
+void WindowTest::startState() {
+    WindowDriver driver;
+    QCOMPARE(driver.shown("txtHTML"), QStringLiteral("html htm asp"));
+    QVERIFY(!driver.enabled("cmdRecheck"));
+    for (const char* counter : {"lblTitleCar", "lblDescriptionCar", "lblKeywordsCar",
+                                "lblWordsNum", "lblAbstractCar", "lblRobotsCar", "lblAuthorCar",
+                                "lblCopyrightCar"})
+        QCOMPARE(driver.shown(counter), QStringLiteral(" "));
+    QCOMPARE(driver.shown("txtOriginalFile"), QString());
+}
+
+void WindowTest::searchFillsEveryField() {
+    WindowDriver driver;
+    QFile sample(QStringLiteral("pages/sample.html"));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    const QByteArray page = sample.readAll();
+    const QString path = driver.writePage(page);
+
+    driver.search(path);
+
+    QCOMPARE(driver.shown("txtHTML"), path);
+    QVERIFY(driver.enabled("cmdRecheck"));
+    QCOMPARE(driver.shown("txtOriginalFile"), asShown(page));
+    QCOMPARE(driver.shown("txtTitle"),
+             QStringLiteral("Fresh bread every morning | The Corner Bakery"));
+    QCOMPARE(driver.shown("lblTitleCar"), QStringLiteral("45"));
+    QCOMPARE(driver.textColour("lblTitleCar"), Blue);
+    QCOMPARE(driver.shown("lblDescriptionCar"), QStringLiteral("128"));
+    QCOMPARE(driver.shown("txtKeywords"),
+             QStringLiteral("bakery, bread, sourdough, rye, cakes, wedding cakes, pastries, local"));
+    QCOMPARE(driver.shown("lblWordsNum"), QStringLiteral("8"));
+    QCOMPARE(driver.textColour("lblWordsNum"), Blue);
+    QCOMPARE(driver.shown("txtRobots"), QStringLiteral("index, follow"));
+    QCOMPARE(driver.shown("lblRobotsCar"), QStringLiteral("13"));
+    QCOMPARE(driver.shown("txtAbstract"),
+             QStringLiteral("A neighbourhood bakery with fresh bread daily"));
+    QCOMPARE(driver.shown("txtAuthor"), QStringLiteral("Ann Baker"));
+    QCOMPARE(driver.shown("txtCopyright"), QStringLiteral("\u00A9 2026 The Corner Bakery"));
+    QCOMPARE(driver.shown("lblCopyrightCar"), QStringLiteral("24"));
+}
+
+void WindowTest::cancelledSearchAtStart() {
+    WindowDriver driver;
+    driver.search(QString());
+    QVERIFY(!driver.enabled("cmdRecheck"));
+    QCOMPARE(driver.shown("txtHTML"), QStringLiteral("html htm asp"));
+    QCOMPARE(driver.shown("lblTitleCar"), QStringLiteral(" "));
+}
+
+void WindowTest::cancelledSearchKeepsResults() {
+    WindowDriver driver;
+    const QString path = driver.writePage(title("Kept") + meta("author", "Ann"));
+    driver.search(path);
+    driver.search(QString());
+    QCOMPARE(driver.shown("txtOriginalFile"), QString());
+    QCOMPARE(driver.shown("txtHTML"), path);
+    QCOMPARE(driver.shown("txtTitle"), QStringLiteral("Kept"));
+    QCOMPARE(driver.shown("txtAuthor"), QStringLiteral("Ann"));
+    QVERIFY(driver.enabled("cmdRecheck"));
+
+    driver.recheck(); // and the file can be read again without the dialog
+    QCOMPARE(driver.shown("txtOriginalFile"), asShown(title("Kept") + meta("author", "Ann")));
+}
+
+void WindowTest::recheckReadsTheChangedFile() {
+    WindowDriver driver;
+    const QString path = driver.writePage(title("Before") + meta("keywords", "a,b"));
+    driver.search(path);
+    QCOMPARE(driver.shown("lblWordsNum"), QStringLiteral("2"));
+
+    const QByteArray edited = title("After the edit") + meta("keywords", "a,b,c");
+    driver.writePage(edited);
+    driver.recheck();
+    QCOMPARE(driver.shown("txtOriginalFile"), asShown(edited));
+    QCOMPARE(driver.shown("txtTitle"), QStringLiteral("After the edit"));
+    QCOMPARE(driver.shown("lblTitleCar"), QStringLiteral("14"));
+    QCOMPARE(driver.shown("lblWordsNum"), QStringLiteral("3"));
+    QCOMPARE(driver.shown("txtHTML"), path);
+}
+
+void WindowTest::recheckReadsATypedPath() {
+    WindowDriver driver;
+    driver.search(driver.writePage(title("First")));
+    const QString other = driver.writePage(title("Second"), QStringLiteral("other.htm"));
+    driver.typePath(other);
+    driver.recheck();
+    QCOMPARE(driver.shown("txtTitle"), QStringLiteral("Second"));
+    QCOMPARE(driver.shown("txtHTML"), other);
+}
+
+void WindowTest::fileThatCannotBeOpened() {
+    WindowDriver driver;
+    const QString path = driver.writePage(title("Here") + meta("author", "Ann"));
+    driver.search(path);
+    QFile::remove(path);
+    driver.recheck();
+    QCOMPARE(driver.shown("txtOriginalFile"),
+             QStringLiteral("Cannot open \"%1\": No such file or directory").arg(path));
+    QCOMPARE(driver.shown("txtTitle"), QString());
+    QCOMPARE(driver.shown("lblTitleCar"), QString());
+    QCOMPARE(driver.shown("txtAuthor"), QString());
+    QCOMPARE(driver.shown("lblAuthorCar"), QString());
+    QCOMPARE(driver.shown("lblKeywordsCar"), QString());
+}
+
+// Two pages searched one after the other, and what the window shows after the second.
+void WindowTest::pagesInTurn_data() {
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<QStringList>("shown"); // control=what it shows
+    QTest::addColumn<QStringList>("colours"); // control=#rrggbb
+
+    const QByteArray keywords = meta("keywords", "a, b, c");
+    QTest::newRow("keywords, then none")
+        << keywords << title("t") << QStringList{"txtKeywords=", "lblKeywordsCar=", "lblWordsNum="}
+        << QStringList{};
+    QTest::newRow("keywords, then empty ones")
+        << keywords << meta("keywords", "")
+        << QStringList{"txtKeywords=", "lblKeywordsCar=0", "lblWordsNum="}
+        << QStringList{"lblKeywordsCar=#0000ff"};
+    QTest::newRow("16 words are red")
+        << QByteArray() << meta("keywords", QByteArray(15, ','))
+        << QStringList{"lblWordsNum=16", "lblKeywordsCar=15"} << QStringList{"lblWordsNum=#ff0000"};
+    QTest::newRow("15 words are blue")
+        << QByteArray() << meta("keywords", QByteArray(14, ','))
+        << QStringList{"lblWordsNum=15"} << QStringList{"lblWordsNum=#0000ff"};
+    QTest::newRow("red title, then none keeps red")
+        << title(QByteArray(71, 't')) << QByteArray("<p>no title</p>")
+        << QStringList{"txtTitle=", "lblTitleCar="} << QStringList{"lblTitleCar=#ff0000"};
+    QTest::newRow("title of 70 is blue")
+        << title(QByteArray(71, 't')) << title(QByteArray(70, 't'))
+        << QStringList{"lblTitleCar=70"} << QStringList{"lblTitleCar=#0000ff"};
+    QTest::newRow("title over a line break counts CR LF as two")
+        << QByteArray() << QByteArray("<title>ab\r\ncd</title>")
+        << QStringList{"txtTitle=ab\ncd", "lblTitleCar=6"} << QStringList{};
+    QTest::newRow("description 161 is red")
+        << QByteArray() << meta("description", QByteArray(161, 'd'))
+        << QStringList{"lblDescriptionCar=161"} << QStringList{"lblDescriptionCar=#ff0000"};
+    QTest::newRow("description 160 is blue")
+        << QByteArray() << metaContentFirst("description", QByteArray(160, 'd'))
+        << QStringList{"lblDescriptionCar=160"} << QStringList{"lblDescriptionCar=#0000ff"};
+    QTest::newRow("keywords 261 are red")
+        << QByteArray() << meta("keywords", QByteArray(261, 'k'))
+        << QStringList{"lblKeywordsCar=261", "lblWordsNum=1"}
+        << QStringList{"lblKeywordsCar=#ff0000"};
+    QTest::newRow("keywords 260 are blue")
+        << QByteArray() << metaContentFirst("keywords", QByteArray(260, 'k'))
+        << QStringList{"lblKeywordsCar=260"} << QStringList{"lblKeywordsCar=#0000ff"};
+    QTest::newRow("name first wins over an earlier content first")
+        << QByteArray() << metaContentFirst("robots", "second") + meta("robots", "first")
+        << QStringList{"txtRobots=first", "lblRobotsCar=5"} << QStringList{};
+    QTest::newRow("robots counter keeps its silver")
+        << QByteArray() << meta("robots", QByteArray(300, 'r'))
+        << QStringList{"lblRobotsCar=300"} << QStringList{"lblRobotsCar=#c0c0c0"};
+    QTest::newRow("author sign repaired, abstract not")
+        << QByteArray() << meta("author", "\xC2\xA9 Ann") + meta("abstract", "\xC2\xA9 Ann")
+        << QStringList{"txtAuthor=\u00A9 Ann", "lblAuthorCar=5", "txtAbstract=\u00C2\u00A9 Ann",
+                       "lblAbstractCar=6"}
+        << QStringList{};
+    QTest::newRow("fields of the first page do not stay")
+        << title("t") + meta("description", "d") + meta("robots", "r") + meta("abstract", "a") +
+               meta("author", "b") + meta("copyright", "c")
+        << QByteArray()
+        << QStringList{"txtTitle=", "lblTitleCar=", "txtDescription=", "lblDescriptionCar=",
+                       "txtRobots=", "lblRobotsCar=", "txtAbstract=", "lblAbstractCar=",
+                       "txtAuthor=", "lblAuthorCar=", "txtCopyright=", "lblCopyrightCar="}
+        << QStringList{};
+}
+
+void WindowTest::pagesInTurn() {
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, colours);
+
+    WindowDriver driver;
+    driver.search(driver.writePage(first, QStringLiteral("first.html")));
+    driver.search(driver.writePage(second, QStringLiteral("second.html")));
+    for (const QString& expected : shown) {
+        const QString name = expected.section(u'=', 0, 0);
+        QCOMPARE(name + u'=' + driver.shown(name.toLatin1()), expected);
+    }
+    for (const QString& expected : colours) {
+        const QString name = expected.section(u'=', 0, 0);
+        QCOMPARE(name + u'=' + driver.textColour(name.toLatin1()).name(), expected);
+    }
+}
+
+void WindowTest::textBoxReadsBackWhatItHolds() {
+    QWidget window;
+    auto* multi = new QPlainTextEdit(&window);
+    multi->setObjectName(QStringLiteral("multi"));
+    auto* single = new QLineEdit(&window);
+    single->setObjectName(QStringLiteral("single"));
+    single->setMaxLength(std::numeric_limits<int>::max());
+    TextBox multiBox(window, "multi");
+    TextBox singleBox(window, "single");
+
+    const QString written = QStringLiteral("a\r\nb\rc\nd\u00A0e") + QString(40000, u'x');
+    multiBox.SetText(written);
+    singleBox.SetText(written);
+    QCOMPARE(multiBox.Text(), written);
+    QCOMPARE(singleBox.Text(), written);
+
+    multiBox.SetText(QString());
+    QTest::keyClicks(multi, QStringLiteral("one"));
+    QTest::keyClick(multi, Qt::Key_Return);
+    QTest::keyClicks(multi, QStringLiteral("two"));
+    QCOMPARE(multiBox.Text(), QStringLiteral("one\r\ntwo"));
+}
+
+QTEST_MAIN(WindowTest)
+#include "test_window.moc"

@@ -1,0 +1,92 @@
+#include "window_driver.h"
+
+#include "../app/frmMetatags.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Waits for the Open dialog to come up inside the click, then types the path and presses
+// Enter, or presses Escape.
+void answerOpenDialog(const QString& path) {
+    auto* attempt = new QTimer;
+    QObject::connect(attempt, &QTimer::timeout, attempt, [attempt, path] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        attempt->deleteLater();
+        attempt->stop();
+        if (path.isEmpty()) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            return;
+        }
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->setText(path);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    attempt->start(10);
+}
+
+} // namespace
+
+WindowDriver::WindowDriver() : window_(new frmMetatags) {
+    window_->show();
+    if (!QTest::qWaitForWindowExposed(window_))
+        qFatal("the window was not shown");
+}
+
+WindowDriver::~WindowDriver() { delete window_; }
+
+QWidget* WindowDriver::control(const char* name) const {
+    auto* widget = window_->findChild<QWidget*>(QLatin1String(name));
+    Q_ASSERT_X(widget, name, "no such control");
+    return widget;
+}
+
+void WindowDriver::search(const QString& path) {
+    answerOpenDialog(path);
+    QTest::mouseClick(control("cmdSearch"), Qt::LeftButton);
+}
+
+void WindowDriver::recheck() { QTest::mouseClick(control("cmdRecheck"), Qt::LeftButton); }
+
+void WindowDriver::typePath(const QString& path) {
+    auto* box = qobject_cast<QLineEdit*>(control("txtHTML"));
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClicks(box, path);
+}
+
+QString WindowDriver::shown(const char* name) const {
+    QWidget* widget = control(name);
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->text();
+    if (auto* line = qobject_cast<QLineEdit*>(widget))
+        return line->text();
+    if (auto* box = qobject_cast<QPlainTextEdit*>(widget))
+        return box->toPlainText();
+    return qobject_cast<QPushButton*>(widget)->text();
+}
+
+QColor WindowDriver::textColour(const char* name) const {
+    return control(name)->palette().color(QPalette::WindowText);
+}
+
+bool WindowDriver::enabled(const char* name) const { return control(name)->isEnabled(); }
+
+QString WindowDriver::writePage(const QByteArray& bytes, const QString& fileName) {
+    const QString path = folder_.filePath(fileName);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test page %s", qPrintable(path));
+    return path;
+}
