@@ -4,13 +4,18 @@
 BUILD := build
 PACKAGES := cmake make g++ qt6-base-dev libgl-dev libgtest-dev fonts-wine fonts-liberation2
 
-.PHONY: run test build packages
+.PHONY: run test build packages picture
 
 run: build
 	./$(BUILD)/metatags
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure
+
+# The picture of the window in the README, after a Search of the sample page.
+picture: build
+	cmake --build $(BUILD) --target window_picture
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/tests/window_picture tests/pages/sample.html docs/window.png
 
 build: packages
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo

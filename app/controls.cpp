@@ -59,9 +59,13 @@ Label::Label(QWidget& window, const char* name) : label_(control<QLabel>(window,
     label_->setTextFormat(Qt::PlainText);
 }
 
-QString Label::Caption() const { return label_->text(); }
+QString Label::Caption() const {
+    return label_->text();
+}
 
-void Label::SetCaption(const QString& caption) { label_->setText(caption); }
+void Label::SetCaption(const QString& caption) {
+    label_->setText(caption);
+}
 
 void Label::SetForeColor(scan::Rgb colour) {
     QPalette palette = label_->palette();
@@ -72,9 +76,13 @@ void Label::SetForeColor(scan::Rgb colour) {
 CommandButton::CommandButton(QWidget& window, const char* name)
     : button_(control<QPushButton>(window, name)) {}
 
-bool CommandButton::Enabled() const { return button_->isEnabled(); }
+bool CommandButton::Enabled() const {
+    return button_->isEnabled();
+}
 
-void CommandButton::SetEnabled(bool enabled) { button_->setEnabled(enabled); }
+void CommandButton::SetEnabled(bool enabled) {
+    button_->setEnabled(enabled);
+}
 
 CommonDialog::CommonDialog(QWidget& window, const char* name)
     : dialog_(new QFileDialog(&window, QStringLiteral("Open"))) {

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <optional>
@@ -22,8 +23,16 @@ namespace {
 
 using scan::Rgb;
 
-enum class Kind { PictureBox, Label, SingleLineBox, MultiLineBox, CommandButton, Line, Frame,
-                  OpenDialog };
+enum class Kind {
+    PictureBox,
+    Label,
+    SingleLineBox,
+    MultiLineBox,
+    CommandButton,
+    Line,
+    Frame,
+    OpenDialog
+};
 
 enum class Container { Window, Frame };
 
@@ -69,8 +78,9 @@ constexpr Rgb LightOrange{255, 192, 128};
 constexpr Rgb LightGreen{192, 255, 192};
 
 // The four styles most controls share.
-constexpr Looks CaptionLabel{.kind = Kind::Label, .font = WindowFontBold, .alignment = Qt::AlignRight};
-constexpr Looks HintLabel{.kind = Kind::Label, .alignment = Qt::AlignRight};
+constexpr Looks CaptionLabel{
+    .kind = Kind::Label, .font = WindowFontBold, .alignment = Qt::AlignRight | Qt::AlignTop};
+constexpr Looks HintLabel{.kind = Kind::Label, .alignment = Qt::AlignRight | Qt::AlignTop};
 constexpr Looks CounterLabel{.kind = Kind::Label,
                              .font = CounterFont,
                              .foreColor = Black,
@@ -129,15 +139,13 @@ constexpr std::array Controls = std::to_array<Control>({
 // clang-format on
 
 // The order in which the Tab key moves through the controls that take the focus.
-constexpr std::array FocusOrder{"txtHTML",     "cmdSearch",       "txtTitle",  "txtDescription",
-                                "txtKeywords", "txtOriginalFile", "txtAbstract", "txtAuthor",
-                                "txtCopyright", "Picture1",       "txtRobots", "cmdRecheck"};
+constexpr std::array FocusOrder{"txtHTML",      "cmdSearch",       "txtTitle",    "txtDescription",
+                                "txtKeywords",  "txtOriginalFile", "txtAbstract", "txtAuthor",
+                                "txtCopyright", "Picture1",        "txtRobots",   "cmdRecheck"};
 
 constexpr int ClientWidth = 12750;
 constexpr int ClientHeight = 9840;
 constexpr const char* Caption = "Orlimo 3.0 - Copyright \u00A9 2026 the metatags authors";
-
-
 
 // Debian's fonts-wine ships "MS Sans Serif" and "Tahoma" outside fontconfig's path.
 void registerWineFonts() {
@@ -151,17 +159,35 @@ void registerWineFonts() {
     Q_UNUSED(registered);
 }
 
+bool hasBoldFace(const QString& family) {
+    const QStringList styles = QFontDatabase::styles(family);
+    return std::any_of(styles.begin(), styles.end(), [&](const QString& style) {
+        return QFontDatabase::weight(family, style) >= QFont::Bold;
+    });
+}
+
 QFont qtFont(const Font& font) {
-    QFont qt(QLatin1String(font.family));
-    qt.setStyleHint(font.kind);
+    QString family = QLatin1String(font.family);
+    // Wine's "MS Sans Serif" has no bold face; Tahoma, drawn as its successor, stands in.
+    if (font.bold && QFontDatabase::hasFamily(family) && !hasBoldFace(family) &&
+        QFontDatabase::hasFamily(QStringLiteral("Tahoma")))
+        family = QStringLiteral("Tahoma");
+    QFont qt(family);
+    // Wine's "MS Sans Serif" would join the "TM" of "HTML" into one trademark sign.
+    qt.setStyleHint(font.kind, family == QLatin1String("MS Sans Serif") ? QFont::PreferNoShaping
+                                                                        : QFont::PreferDefault);
     qt.setPointSizeF(font.points);
     qt.setWeight(font.bold ? QFont::Bold : QFont::Normal);
     return qt;
 }
 
-QColor qtColour(Rgb colour) { return {colour.red, colour.green, colour.blue}; }
+QColor qtColour(Rgb colour) {
+    return {colour.red, colour.green, colour.blue};
+}
 
-int pixels(int twips) { return twips / TwipsPerPixel; }
+int pixels(int twips) {
+    return twips / TwipsPerPixel;
+}
 
 QWidget* create(const Control& control, QWidget& parent) {
     const QString text = QString::fromUtf8(control.text);
@@ -212,10 +238,12 @@ QWidget* create(const Control& control, QWidget& parent) {
 void applyLooks(QWidget& widget, const Looks& looks, const QPalette& windowPalette) {
     widget.setFont(qtFont(looks.font.value_or(WindowFont)));
     QPalette palette = widget.palette();
-    palette.setColor(QPalette::WindowText, looks.foreColor ? qtColour(*looks.foreColor)
-                                                           : windowPalette.color(QPalette::WindowText));
-    if (looks.foreColor)
-        palette.setColor(QPalette::Text, qtColour(*looks.foreColor));
+    palette.setColor(QPalette::WindowText, looks.foreColor
+                                               ? qtColour(*looks.foreColor)
+                                               : windowPalette.color(QPalette::WindowText));
+    if (looks.kind == Kind::SingleLineBox || looks.kind == Kind::MultiLineBox)
+        palette.setColor(QPalette::Text, looks.foreColor ? qtColour(*looks.foreColor)
+                                                         : windowPalette.color(QPalette::Text));
     if (looks.backColor) {
         palette.setColor(QPalette::Window, qtColour(*looks.backColor));
         palette.setColor(QPalette::Button, qtColour(*looks.backColor));

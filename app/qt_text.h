@@ -11,5 +11,6 @@ inline scan::Text asText(const QString& text) {
 }
 
 inline QString toQString(scan::Text text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
 }

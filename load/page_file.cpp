@@ -51,7 +51,9 @@ private:
     int fd_ = -1;
 };
 
-QString systemReason() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString systemReason() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 PageFile failure(const QString& path, const QString& reason) {
     return {QString(), cannotOpenMessage(path, reason)};

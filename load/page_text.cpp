@@ -21,7 +21,9 @@ constexpr std::array<char16_t, 256> Windows1252 = [] {
     return table;
 }();
 
-bool endsLine(char c) { return c == '\r' || c == '\n'; }
+bool endsLine(char c) {
+    return c == '\r' || c == '\n';
+}
 
 } // namespace
 

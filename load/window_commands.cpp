@@ -6,7 +6,9 @@
 #include "../scan/counters.h"
 #include "page_file.h"
 
-void frmMetatags::Form_Load() { cmdRecheck.SetEnabled(false); }
+void frmMetatags::Form_Load() {
+    cmdRecheck.SetEnabled(false);
+}
 
 void frmMetatags::cmdSearch_Click() {
     PageText.clear();

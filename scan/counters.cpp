@@ -5,7 +5,9 @@
 
 namespace scan {
 
-Pos countWords(Text keywords) { return std::count(keywords.begin(), keywords.end(), u',') + 1; }
+Pos countWords(Text keywords) {
+    return std::count(keywords.begin(), keywords.end(), u',') + 1;
+}
 
 Pos leadingNumber(Text caption) {
     constexpr Pos Largest = std::numeric_limits<Pos>::max();

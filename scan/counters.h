@@ -19,7 +19,9 @@ constexpr Rgb Blue{0, 0, 255};
 constexpr Rgb Red{255, 0, 0};
 
 // Blue within the recommended length, red over it.
-constexpr Rgb limitColour(Pos count, Pos limit) { return count <= limit ? Blue : Red; }
+constexpr Rgb limitColour(Pos count, Pos limit) {
+    return count <= limit ? Blue : Red;
+}
 
 // The number of commas plus one: empty entries count, nothing is trimmed.
 Pos countWords(Text keywords);

@@ -12,7 +12,9 @@ constexpr Pos ContentFirstValueOffset = 15; // after "<meta content=" and the op
 
 // "<meta name=" with " content=", and "<meta content=" with " name=", are 20 characters each;
 // with both quotes around the tag word and the value's closing quote this is the length offset.
-Pos lengthOffset(Text word) { return 24 + static_cast<Pos>(word.size()); }
+Pos lengthOffset(Text word) {
+    return 24 + static_cast<Pos>(word.size());
+}
 
 // A meta tag ends at the first ">" after its start, moved back over a self-closing ending.
 // No ">" at all: the tag is not closed and counts as absent.

@@ -16,27 +16,24 @@ struct frmMetatags::MetaTag {
     Label frmMetatags::*alsoEmptied; // besides the field, when the page has no such tag
 };
 
-const frmMetatags::MetaTag frmMetatags::Description{
-    u"description",
-    &frmMetatags::txtDescription,
-    &frmMetatags::lblDescriptionCar,
-    &frmMetatags::MetaDescriptionBefore,
-    &frmMetatags::MetaDescriptionCar,
-    nullptr};
-const frmMetatags::MetaTag frmMetatags::Keywords{
-    u"keywords",
-    &frmMetatags::txtKeywords,
-    &frmMetatags::lblKeywordsCar,
-    &frmMetatags::MetaKeywordsBefore,
-    &frmMetatags::MetaKeywordsCar,
-    &frmMetatags::lblWordsNum};
-const frmMetatags::MetaTag frmMetatags::Robots{
-    u"robots",
-    &frmMetatags::txtRobots,
-    &frmMetatags::lblRobotsCar,
-    &frmMetatags::MetaRobotsBefore,
-    &frmMetatags::MetaRobotsCar,
-    nullptr};
+const frmMetatags::MetaTag frmMetatags::Description{u"description",
+                                                    &frmMetatags::txtDescription,
+                                                    &frmMetatags::lblDescriptionCar,
+                                                    &frmMetatags::MetaDescriptionBefore,
+                                                    &frmMetatags::MetaDescriptionCar,
+                                                    nullptr};
+const frmMetatags::MetaTag frmMetatags::Keywords{u"keywords",
+                                                 &frmMetatags::txtKeywords,
+                                                 &frmMetatags::lblKeywordsCar,
+                                                 &frmMetatags::MetaKeywordsBefore,
+                                                 &frmMetatags::MetaKeywordsCar,
+                                                 &frmMetatags::lblWordsNum};
+const frmMetatags::MetaTag frmMetatags::Robots{u"robots",
+                                               &frmMetatags::txtRobots,
+                                               &frmMetatags::lblRobotsCar,
+                                               &frmMetatags::MetaRobotsBefore,
+                                               &frmMetatags::MetaRobotsCar,
+                                               nullptr};
 
 void frmMetatags::ScanPage() {
     const scan::Text page = asText(PageText);
@@ -82,12 +79,24 @@ void frmMetatags::nameFirstOnly(scan::Text word, TextBox& box, Label& counter, q
     stored = count(box, counter, std::nullopt);
 }
 
-void frmMetatags::MetaDescriptionAfter() { lookupAfter(Description); }
-void frmMetatags::MetaDescriptionBefore() { lookupBefore(Description); }
-void frmMetatags::MetaKeywordsAfter() { lookupAfter(Keywords); }
-void frmMetatags::MetaKeywordsBefore() { lookupBefore(Keywords); }
-void frmMetatags::MetaRobotsAfter() { lookupAfter(Robots); }
-void frmMetatags::MetaRobotsBefore() { lookupBefore(Robots); }
+void frmMetatags::MetaDescriptionAfter() {
+    lookupAfter(Description);
+}
+void frmMetatags::MetaDescriptionBefore() {
+    lookupBefore(Description);
+}
+void frmMetatags::MetaKeywordsAfter() {
+    lookupAfter(Keywords);
+}
+void frmMetatags::MetaKeywordsBefore() {
+    lookupBefore(Keywords);
+}
+void frmMetatags::MetaRobotsAfter() {
+    lookupAfter(Robots);
+}
+void frmMetatags::MetaRobotsBefore() {
+    lookupBefore(Robots);
+}
 
 void frmMetatags::lookupAfter(const MetaTag& tag) {
     const scan::Found found = scan::findNameFirst(asText(PageText), SearchCopy, tag.word);
@@ -124,7 +133,9 @@ void frmMetatags::MetaKeywordsCar() {
     KeywordsCar = count(txtKeywords, lblKeywordsCar, scan::KeywordsLimit);
 }
 
-void frmMetatags::MetaRobotsCar() { count(txtRobots, lblRobotsCar, std::nullopt); }
+void frmMetatags::MetaRobotsCar() {
+    count(txtRobots, lblRobotsCar, std::nullopt);
+}
 
 // The counter rule: what the box holds, then the limit colour where the field has a limit,
 // then the caption.

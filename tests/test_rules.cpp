@@ -73,8 +73,8 @@ TEST(SearchRules, SelfClosingAdjustmentLeavesTheEndJustAfterTheQuote) {
     struct {
         const char* ending;
         Pos moved;
-    } const cases[] = {{"x\">", 0}, {"x\"/>", 1}, {"x\" />", 2}, {"x\" >", 0}, {"x/>", 0},
-                       {">", 0},    {"/>", 0},    {" />", 0}};
+    } const cases[] = {{"x\">", 0}, {"x\"/>", 1}, {"x\" />", 2}, {"x\" >", 0},
+                       {"x/>", 0},  {">", 0},     {"/>", 0},     {" />", 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ending);
         const std::u16string page = widen(c.ending);
@@ -126,38 +126,37 @@ TEST(Lookups, Title) {
 }
 
 TEST(Lookups, NameFirst) {
-    check(nameFirst(u"author"),
-          {
-              {"ends with >", "<meta name=\"author\" content=\"Ann\">", "Ann"},
-              {"ends with />", "<meta name=\"author\" content=\"Ann\"/>", "Ann"},
-              {"ends with space />", "<meta name=\"author\" content=\"Ann\" />", "Ann"},
-              {"space before > keeps the quote", "<meta name=\"author\" content=\"Ann\" >",
-               "Ann\""},
-              {"capitals", "<META NAME=\"AUTHOR\" CONTENT=\"Ann Lee\">", "Ann Lee"},
-              {"tag word capitalised", "<meta name=\"Author\" content=\"Ann\">", "Ann"},
-              {"quotes are skipped unread", "<meta name=\"author\" content='Ann'>", "Ann"},
-              {"no quotes lose a character each side", "<meta name=\"author\" content=Ann>",
-               "n"},
-              {"empty value", "<meta name=\"author\" content=\"\">", ""},
-              {"> inside the value", "<meta name=\"author\" content=\"x > y\">", "x"},
-              {"over a line break", "<meta name=\"author\" content=\"a\r\nb\">", "a\r\nb"},
-              {"further attribute", "<meta name=\"author\" content=\"abc\" lang=\"en\">",
-               "abc\" lang=\"en"},
-              {"the first of two", "<!-- <meta name=\"author\" content=\"A\"> -->"
-                                   "<meta name=\"author\" content=\"B\">",
-               "A"},
-              {"single quotes around the name", "<meta name='author' content=\"Ann\">", Absent},
-              {"two spaces", "<meta  name=\"author\" content=\"Ann\">", Absent},
-              {"spaces around =", "<meta name = \"author\" content=\"Ann\">", Absent},
-              {"line break between attributes", "<meta name=\"author\"\r\ncontent=\"Ann\">",
-               Absent},
-              {"content first", "<meta content=\"Ann\" name=\"author\">", Absent},
-              {"no > after it", "<meta name=\"author\" content=\"Ann\"", Absent},
-              // Below zero by the formula: an empty value that counts as present.
-              {"> right after content=", "<meta name=\"author\" content=>", ""},
-              {"one quote, then >", "<meta name=\"author\" content=\">", ""},
-              {"one quote, then />", "<meta name=\"author\" content=\"/>", ""},
-          });
+    check(
+        nameFirst(u"author"),
+        {
+            {"ends with >", "<meta name=\"author\" content=\"Ann\">", "Ann"},
+            {"ends with />", "<meta name=\"author\" content=\"Ann\"/>", "Ann"},
+            {"ends with space />", "<meta name=\"author\" content=\"Ann\" />", "Ann"},
+            {"space before > keeps the quote", "<meta name=\"author\" content=\"Ann\" >", "Ann\""},
+            {"capitals", "<META NAME=\"AUTHOR\" CONTENT=\"Ann Lee\">", "Ann Lee"},
+            {"tag word capitalised", "<meta name=\"Author\" content=\"Ann\">", "Ann"},
+            {"quotes are skipped unread", "<meta name=\"author\" content='Ann'>", "Ann"},
+            {"no quotes lose a character each side", "<meta name=\"author\" content=Ann>", "n"},
+            {"empty value", "<meta name=\"author\" content=\"\">", ""},
+            {"> inside the value", "<meta name=\"author\" content=\"x > y\">", "x"},
+            {"over a line break", "<meta name=\"author\" content=\"a\r\nb\">", "a\r\nb"},
+            {"further attribute", "<meta name=\"author\" content=\"abc\" lang=\"en\">",
+             "abc\" lang=\"en"},
+            {"the first of two",
+             "<!-- <meta name=\"author\" content=\"A\"> -->"
+             "<meta name=\"author\" content=\"B\">",
+             "A"},
+            {"single quotes around the name", "<meta name='author' content=\"Ann\">", Absent},
+            {"two spaces", "<meta  name=\"author\" content=\"Ann\">", Absent},
+            {"spaces around =", "<meta name = \"author\" content=\"Ann\">", Absent},
+            {"line break between attributes", "<meta name=\"author\"\r\ncontent=\"Ann\">", Absent},
+            {"content first", "<meta content=\"Ann\" name=\"author\">", Absent},
+            {"no > after it", "<meta name=\"author\" content=\"Ann\"", Absent},
+            // Below zero by the formula: an empty value that counts as present.
+            {"> right after content=", "<meta name=\"author\" content=>", ""},
+            {"one quote, then >", "<meta name=\"author\" content=\">", ""},
+            {"one quote, then />", "<meta name=\"author\" content=\"/>", ""},
+        });
 }
 
 TEST(Lookups, ContentFirst) {
@@ -199,21 +198,23 @@ TEST(Lookups, ContentFirst) {
 TEST(Lookups, PositionsBeyond32767AreReadNormally) {
     const std::string filler(40000, 'x');
     const std::string value(40000, 'v');
-    check(nameFirst(u"keywords"),
-          {{"late and long", filler + "<meta name=\"keywords\" content=\"" + value + "\">", value}});
-    check(contentFirst(u"keywords"),
-          {{"late and long", filler + "<meta content=\"" + value + "\" name=\"keywords\">", value}});
+    check(
+        nameFirst(u"keywords"),
+        {{"late and long", filler + "<meta name=\"keywords\" content=\"" + value + "\">", value}});
+    check(
+        contentFirst(u"keywords"),
+        {{"late and long", filler + "<meta content=\"" + value + "\" name=\"keywords\">", value}});
 }
 
 TEST(Counters, LimitColours) {
     struct {
         Pos count, limit;
         Rgb colour;
-    } const cases[] = {{0, TitleLimit, Blue},         {70, TitleLimit, Blue},
-                       {71, TitleLimit, Red},         {160, DescriptionLimit, Blue},
-                       {161, DescriptionLimit, Red},  {260, KeywordsLimit, Blue},
-                       {261, KeywordsLimit, Red},     {15, WordsLimit, Blue},
-                       {16, WordsLimit, Red},         {100000, KeywordsLimit, Red}};
+    } const cases[] = {{0, TitleLimit, Blue},        {70, TitleLimit, Blue},
+                       {71, TitleLimit, Red},        {160, DescriptionLimit, Blue},
+                       {161, DescriptionLimit, Red}, {260, KeywordsLimit, Blue},
+                       {261, KeywordsLimit, Red},    {15, WordsLimit, Blue},
+                       {16, WordsLimit, Red},        {100000, KeywordsLimit, Red}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.count << " of " << c.limit);
         EXPECT_EQ(limitColour(c.count, c.limit), c.colour);
@@ -224,8 +225,12 @@ TEST(Counters, WordsAreCommasPlusOne) {
     struct {
         Text keywords;
         Pos words;
-    } const cases[] = {{u"", 1},      {u"html", 1},   {u"a, b", 2},
-                       {u"a,b,", 3},  {u"a,,b", 3},   {u",", 2},
+    } const cases[] = {{u"", 1},
+                       {u"html", 1},
+                       {u"a, b", 2},
+                       {u"a,b,", 3},
+                       {u"a,,b", 3},
+                       {u",", 2},
                        {u"a,b,c,d,e,f,g,h,i,j,k,l,m,n,o", 15},
                        {u"a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p", 16}};
     for (const auto& c : cases) {
@@ -238,9 +243,10 @@ TEST(Counters, CaptionNumber) {
     struct {
         Text caption;
         Pos number;
-    } const cases[] = {{u"12", 12},    {u"  7", 7},  {u"0", 0},   {u" ", 0},
-                       {u"", 0},       {u"4x2", 4},  {u"x4", 0},  {u"-3", 0},
-                       {u"99999999999999999999999", std::numeric_limits<Pos>::max()}};
+    } const cases[] = {
+        {u"12", 12}, {u"  7", 7}, {u"0", 0},
+        {u" ", 0},   {u"", 0},    {u"4x2", 4},
+        {u"x4", 0},  {u"-3", 0},  {u"99999999999999999999999", std::numeric_limits<Pos>::max()}};
     for (const auto& c : cases) {
         SCOPED_TRACE(narrow(c.caption));
         EXPECT_EQ(leadingNumber(c.caption), c.number);

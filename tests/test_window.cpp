@@ -19,7 +19,9 @@ QByteArray metaContentFirst(const QByteArray& word, const QByteArray& content) {
     return "<meta content=\"" + content + "\" name=\"" + word + "\">\r\n";
 }
 
-QByteArray title(const QByteArray& text) { return "<title>" + text + "</title>\r\n"; }
+QByteArray title(const QByteArray& text) {
+    return "<title>" + text + "</title>\r\n";
+}
 
 // What the page box shows of page text: the box shows each CR LF as one line break.
 QString asShown(const QByteArray& page) {
@@ -48,9 +50,9 @@ void WindowTest::startState() {
     WindowDriver driver;
     QCOMPARE(driver.shown("txtHTML"), QStringLiteral("html htm asp"));
     QVERIFY(!driver.enabled("cmdRecheck"));
-    for (const char* counter : {"lblTitleCar", "lblDescriptionCar", "lblKeywordsCar",
-                                "lblWordsNum", "lblAbstractCar", "lblRobotsCar", "lblAuthorCar",
-                                "lblCopyrightCar"})
+    for (const char* counter :
+         {"lblTitleCar", "lblDescriptionCar", "lblKeywordsCar", "lblWordsNum", "lblAbstractCar",
+          "lblRobotsCar", "lblAuthorCar", "lblCopyrightCar"})
         QCOMPARE(driver.shown(counter), QStringLiteral(" "));
     QCOMPARE(driver.shown("txtOriginalFile"), QString());
 }
@@ -72,8 +74,9 @@ void WindowTest::searchFillsEveryField() {
     QCOMPARE(driver.shown("lblTitleCar"), QStringLiteral("45"));
     QCOMPARE(driver.textColour("lblTitleCar"), Blue);
     QCOMPARE(driver.shown("lblDescriptionCar"), QStringLiteral("128"));
-    QCOMPARE(driver.shown("txtKeywords"),
-             QStringLiteral("bakery, bread, sourdough, rye, cakes, wedding cakes, pastries, local"));
+    QCOMPARE(
+        driver.shown("txtKeywords"),
+        QStringLiteral("bakery, bread, sourdough, rye, cakes, wedding cakes, pastries, local"));
     QCOMPARE(driver.shown("lblWordsNum"), QStringLiteral("8"));
     QCOMPARE(driver.textColour("lblWordsNum"), Blue);
     QCOMPARE(driver.shown("txtRobots"), QStringLiteral("index, follow"));
@@ -153,7 +156,7 @@ void WindowTest::fileThatCannotBeOpened() {
 void WindowTest::pagesInTurn_data() {
     QTest::addColumn<QByteArray>("first");
     QTest::addColumn<QByteArray>("second");
-    QTest::addColumn<QStringList>("shown"); // control=what it shows
+    QTest::addColumn<QStringList>("shown");   // control=what it shows
     QTest::addColumn<QStringList>("colours"); // control=#rrggbb
 
     const QByteArray keywords = meta("keywords", "a, b, c");
@@ -168,14 +171,14 @@ void WindowTest::pagesInTurn_data() {
         << QByteArray() << meta("keywords", QByteArray(15, ','))
         << QStringList{"lblWordsNum=16", "lblKeywordsCar=15"} << QStringList{"lblWordsNum=#ff0000"};
     QTest::newRow("15 words are blue")
-        << QByteArray() << meta("keywords", QByteArray(14, ','))
-        << QStringList{"lblWordsNum=15"} << QStringList{"lblWordsNum=#0000ff"};
+        << QByteArray() << meta("keywords", QByteArray(14, ',')) << QStringList{"lblWordsNum=15"}
+        << QStringList{"lblWordsNum=#0000ff"};
     QTest::newRow("red title, then none keeps red")
         << title(QByteArray(71, 't')) << QByteArray("<p>no title</p>")
         << QStringList{"txtTitle=", "lblTitleCar="} << QStringList{"lblTitleCar=#ff0000"};
     QTest::newRow("title of 70 is blue")
-        << title(QByteArray(71, 't')) << title(QByteArray(70, 't'))
-        << QStringList{"lblTitleCar=70"} << QStringList{"lblTitleCar=#0000ff"};
+        << title(QByteArray(71, 't')) << title(QByteArray(70, 't')) << QStringList{"lblTitleCar=70"}
+        << QStringList{"lblTitleCar=#0000ff"};
     QTest::newRow("title over a line break counts CR LF as two")
         << QByteArray() << QByteArray("<title>ab\r\ncd</title>")
         << QStringList{"txtTitle=ab\ncd", "lblTitleCar=6"} << QStringList{};
@@ -185,10 +188,9 @@ void WindowTest::pagesInTurn_data() {
     QTest::newRow("description 160 is blue")
         << QByteArray() << metaContentFirst("description", QByteArray(160, 'd'))
         << QStringList{"lblDescriptionCar=160"} << QStringList{"lblDescriptionCar=#0000ff"};
-    QTest::newRow("keywords 261 are red")
-        << QByteArray() << meta("keywords", QByteArray(261, 'k'))
-        << QStringList{"lblKeywordsCar=261", "lblWordsNum=1"}
-        << QStringList{"lblKeywordsCar=#ff0000"};
+    QTest::newRow("keywords 261 are red") << QByteArray() << meta("keywords", QByteArray(261, 'k'))
+                                          << QStringList{"lblKeywordsCar=261", "lblWordsNum=1"}
+                                          << QStringList{"lblKeywordsCar=#ff0000"};
     QTest::newRow("keywords 260 are blue")
         << QByteArray() << metaContentFirst("keywords", QByteArray(260, 'k'))
         << QStringList{"lblKeywordsCar=260"} << QStringList{"lblKeywordsCar=#0000ff"};
@@ -196,8 +198,8 @@ void WindowTest::pagesInTurn_data() {
         << QByteArray() << metaContentFirst("robots", "second") + meta("robots", "first")
         << QStringList{"txtRobots=first", "lblRobotsCar=5"} << QStringList{};
     QTest::newRow("robots counter keeps its silver")
-        << QByteArray() << meta("robots", QByteArray(300, 'r'))
-        << QStringList{"lblRobotsCar=300"} << QStringList{"lblRobotsCar=#c0c0c0"};
+        << QByteArray() << meta("robots", QByteArray(300, 'r')) << QStringList{"lblRobotsCar=300"}
+        << QStringList{"lblRobotsCar=#c0c0c0"};
     QTest::newRow("author sign repaired, abstract not")
         << QByteArray() << meta("author", "\xC2\xA9 Ann") + meta("abstract", "\xC2\xA9 Ann")
         << QStringList{"txtAuthor=\u00A9 Ann", "lblAuthorCar=5", "txtAbstract=\u00C2\u00A9 Ann",
@@ -207,9 +209,9 @@ void WindowTest::pagesInTurn_data() {
         << title("t") + meta("description", "d") + meta("robots", "r") + meta("abstract", "a") +
                meta("author", "b") + meta("copyright", "c")
         << QByteArray()
-        << QStringList{"txtTitle=", "lblTitleCar=", "txtDescription=", "lblDescriptionCar=",
-                       "txtRobots=", "lblRobotsCar=", "txtAbstract=", "lblAbstractCar=",
-                       "txtAuthor=", "lblAuthorCar=", "txtCopyright=", "lblCopyrightCar="}
+        << QStringList{"txtTitle=",  "lblTitleCar=",  "txtDescription=", "lblDescriptionCar=",
+                       "txtRobots=", "lblRobotsCar=", "txtAbstract=",    "lblAbstractCar=",
+                       "txtAuthor=", "lblAuthorCar=", "txtCopyright=",   "lblCopyrightCar="}
         << QStringList{};
 }
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,18 +13,17 @@
 #include <QTest>
 #include <QTimer>
 
-namespace {
-
-// Waits for the Open dialog to come up inside the click, then types the path and presses
+// Waits for the Open dialog to come up inside the command, then types the path and presses
 // Enter, or presses Escape.
-void answerOpenDialog(const QString& path) {
+void WindowDriver::answerOpenDialog(const QString& path) {
     auto* attempt = new QTimer;
-    QObject::connect(attempt, &QTimer::timeout, attempt, [attempt, path] {
+    QObject::connect(attempt, &QTimer::timeout, attempt, [this, attempt, path] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
         attempt->deleteLater();
         attempt->stop();
+        ++dialogsAnswered_;
         if (path.isEmpty()) {
             QTest::keyClick(dialog, Qt::Key_Escape);
             return;
@@ -35,15 +35,15 @@ void answerOpenDialog(const QString& path) {
     attempt->start(10);
 }
 
-} // namespace
-
 WindowDriver::WindowDriver() : window_(new frmMetatags) {
     window_->show();
     if (!QTest::qWaitForWindowExposed(window_))
         qFatal("the window was not shown");
 }
 
-WindowDriver::~WindowDriver() { delete window_; }
+WindowDriver::~WindowDriver() {
+    delete window_;
+}
 
 QWidget* WindowDriver::control(const char* name) const {
     auto* widget = window_->findChild<QWidget*>(QLatin1String(name));
@@ -54,9 +54,18 @@ QWidget* WindowDriver::control(const char* name) const {
 void WindowDriver::search(const QString& path) {
     answerOpenDialog(path);
     QTest::mouseClick(control("cmdSearch"), Qt::LeftButton);
+    activate();
 }
 
-void WindowDriver::recheck() { QTest::mouseClick(control("cmdRecheck"), Qt::LeftButton); }
+void WindowDriver::activate() {
+    QApplication::setActiveWindow(window_);
+    if (!QTest::qWaitForWindowActive(window_))
+        qFatal("the window did not become active");
+}
+
+void WindowDriver::recheck() {
+    QTest::mouseClick(control("cmdRecheck"), Qt::LeftButton);
+}
 
 void WindowDriver::typePath(const QString& path) {
     auto* box = qobject_cast<QLineEdit*>(control("txtHTML"));
@@ -74,6 +83,8 @@ QString WindowDriver::shown(const char* name) const {
         return line->text();
     if (auto* box = qobject_cast<QPlainTextEdit*>(widget))
         return box->toPlainText();
+    if (auto* frame = qobject_cast<QGroupBox*>(widget))
+        return frame->title();
     return qobject_cast<QPushButton*>(widget)->text();
 }
 
@@ -81,7 +92,9 @@ QColor WindowDriver::textColour(const char* name) const {
     return control(name)->palette().color(QPalette::WindowText);
 }
 
-bool WindowDriver::enabled(const char* name) const { return control(name)->isEnabled(); }
+bool WindowDriver::enabled(const char* name) const {
+    return control(name)->isEnabled();
+}
 
 QString WindowDriver::writePage(const QByteArray& bytes, const QString& fileName) {
     const QString path = folder_.filePath(fileName);

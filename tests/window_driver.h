@@ -20,10 +20,15 @@ public:
 
     // Search, answering the Open dialog with `path`; an empty path cancels it.
     void search(const QString& path);
+    // Answers the next Open dialog, however it is opened, and counts the dialogs answered.
+    void answerOpenDialog(const QString& path);
+    int dialogsAnswered() const { return dialogsAnswered_; }
     void recheck();
+    // Makes the window the active one again, as a window manager does when a dialog closes.
+    void activate();
     void typePath(const QString& path);
 
-    // A box's text, a label's caption or a button's text, as the widget shows it.
+    // A box's text, a label's caption, a button's or a frame's text, as the widget shows it.
     QString shown(const char* name) const;
     QColor textColour(const char* name) const;
     bool enabled(const char* name) const;
@@ -33,5 +38,6 @@ public:
 
 private:
     frmMetatags* window_;
+    int dialogsAnswered_ = 0;
     QTemporaryDir folder_;
 };

@@ -1,0 +1,310 @@
+#include "../app/frmMetatags.h"
+#include "window_driver.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+// The window as its design gives it, read from the real widgets. Sizes are in pixels
+// (twips / 15); fonts are the family asked for, its size and whether it is drawn bold.
+
+namespace {
+
+const char* const CaptionFont = "MS Sans Serif,8.25,bold";
+const char* const WindowFont = "MS Sans Serif,8.25,regular";
+const char* const CounterFont = "Tahoma,12,bold";
+const char* const ResultFont = "Courier New,9.75,regular";
+
+QString fontOf(const QWidget* widget) {
+    const QFont font = widget->font();
+    QString family = font.family();
+    // Where wine's "MS Sans Serif" has no bold face, Tahoma draws the bold.
+    if (family == QLatin1String("Tahoma") && font.pointSizeF() == 8.25)
+        family = QStringLiteral("MS Sans Serif");
+    return QStringLiteral("%1,%2,%3")
+        .arg(family)
+        .arg(font.pointSizeF())
+        .arg(QFontInfo(font).bold() ? "bold" : "regular");
+}
+
+QString colour(const QWidget* widget, QPalette::ColorRole role) {
+    return widget->palette().color(role).name();
+}
+
+QString focusName() {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus ? focus->objectName() : QStringLiteral("(none)");
+}
+
+// Tab pressed as a user would: to whatever holds the focus.
+void pressTab() {
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus ? focus : QApplication::activeWindow(), Qt::Key_Tab);
+}
+
+QList<QRect> geometries(const QWidget& window) {
+    QList<QRect> all;
+    for (const QWidget* child : window.findChildren<QWidget*>())
+        if (!child->objectName().isEmpty() && !child->isWindow())
+            all << child->geometry();
+    return all;
+}
+
+} // namespace
+
+class DesignTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theWindow();
+    void controls_data();
+    void controls();
+    void boxes_data();
+    void boxes();
+    void counterLabels();
+    void focusOrderByTab();
+    void accessKeys();
+    void resizingKeepsEveryControlInPlace();
+};
+
+void DesignTest::theWindow() {
+    WindowDriver driver;
+    QWidget& window = driver.window();
+    QCOMPARE(window.objectName(), QStringLiteral("frmMetatags"));
+    QVERIFY(window.windowTitle().startsWith(QLatin1String("Orlimo 3.0 - ")));
+    QVERIFY(window.windowTitle().size() > 13);
+    QCOMPARE(window.size(), QSize(850, 656));
+    QVERIFY(!window.windowIcon().isNull());
+    QCOMPARE(window.windowIcon().pixmap(200).size(), QSize(200, 200));
+    QCOMPARE(fontOf(&window), QString::fromLatin1(WindowFont));
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("txtHTML"));
+
+    auto* picture = window.findChild<QLabel*>(QStringLiteral("Picture1"));
+    QCOMPARE(picture->pixmap().size(), QSize(48, 48));
+    QCOMPARE(picture->pixmap().toImage().pixelColor(2, 2).red() > 150, true);
+
+    auto* line = window.findChild<QFrame*>(QStringLiteral("Line1"));
+    QCOMPARE(line->geometry(), QRect(16, 72, 816, 1));
+    QCOMPARE(line->frameShape(), QFrame::HLine);
+
+    auto* frame = window.findChild<QGroupBox*>(QStringLiteral("FrameData"));
+    QCOMPARE(frame->title(), QString());
+    QCOMPARE(fontOf(frame), QString::fromLatin1(CaptionFont));
+    QCOMPARE(colour(frame, QPalette::WindowText), QStringLiteral("#008000"));
+
+    auto* search = window.findChild<QPushButton*>(QStringLiteral("cmdSearch"));
+    auto* recheck = window.findChild<QPushButton*>(QStringLiteral("cmdRecheck"));
+    QCOMPARE(colour(search, QPalette::Button), QStringLiteral("#ffc080"));
+    QCOMPARE(colour(recheck, QPalette::Button), QStringLiteral("#c0ffc0"));
+    QVERIFY(!recheck->isEnabled());
+}
+
+void DesignTest::controls_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QRect>("place");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("font");
+
+    const auto row = [](const char* name, const char* kind, const char* container, int l, int t,
+                        int w, int h, const char* text, const char* font) {
+        QTest::newRow(name) << QString::fromLatin1(kind) << QString::fromLatin1(container)
+                            << QRect(l, t, w, h) << QString::fromLatin1(text)
+                            << QString::fromLatin1(font);
+    };
+    row("Picture1", "QLabel", "frmMetatags", 24, 8, 49, 49, "", WindowFont);
+    row("lblHTML", "QLabel", "frmMetatags", 80, 27, 56, 25, "HTML file:", WindowFont);
+    row("txtHTML", "QLineEdit", "frmMetatags", 144, 24, 529, 24, "html htm asp", CaptionFont);
+    row("cmdSearch", "QPushButton", "frmMetatags", 680, 24, 73, 24, "&Search", WindowFont);
+    row("cmdRecheck", "QPushButton", "frmMetatags", 760, 24, 73, 24, "&Recheck", WindowFont);
+    row("FrameData", "QGroupBox", "frmMetatags", 16, 80, 817, 561, "", CaptionFont);
+    row("lblTitle", "QLabel", "FrameData", 16, 32, 72, 17, "Title", CaptionFont);
+    row("lblDefTitleCar", "QLabel", "FrameData", 16, 48, 72, 17, "Max. 70 car.", WindowFont);
+    row("lblTitleCar", "QLabel", "FrameData", 96, 32, 49, 41, " ", CounterFont);
+    row("txtTitle", "QPlainTextEdit", "FrameData", 152, 32, 633, 41, "", ResultFont);
+    row("lblDescription", "QLabel", "FrameData", 16, 80, 72, 17, "Description", CaptionFont);
+    row("lblDefDescriptionCar", "QLabel", "FrameData", 16, 96, 72, 17, "Max. 160 car.", WindowFont);
+    row("lblDescriptionCar", "QLabel", "FrameData", 96, 80, 49, 65, " ", CounterFont);
+    row("txtDescription", "QPlainTextEdit", "FrameData", 152, 80, 633, 65, "", ResultFont);
+    row("lblKeywords", "QLabel", "FrameData", 16, 152, 72, 17, "Keywords", CaptionFont);
+    row("lblDefKeyboardsCar", "QLabel", "FrameData", 16, 168, 72, 17, "Max. 260 car.", WindowFont);
+    row("lblKeywordsCar", "QLabel", "FrameData", 96, 152, 49, 41, " ", CounterFont);
+    row("txtKeywords", "QPlainTextEdit", "FrameData", 152, 152, 633, 81, "", ResultFont);
+    row("lblDefWords", "QLabel", "FrameData", 16, 192, 72, 17, "5-15 words", WindowFont);
+    row("lblWordsNum", "QLabel", "FrameData", 96, 192, 49, 41, " ", CounterFont);
+    row("lblAbstract", "QLabel", "FrameData", 16, 240, 72, 17, "Abstract", CaptionFont);
+    row("lblDefAbtractCar", "QLabel", "FrameData", 16, 256, 72, 17, "Not for HTML5", WindowFont);
+    row("lblAbstractCar", "QLabel", "FrameData", 96, 240, 49, 41, " ", CounterFont);
+    row("txtAbstract", "QPlainTextEdit", "FrameData", 152, 240, 633, 41, "", ResultFont);
+    row("lblRobots", "QLabel", "FrameData", 16, 288, 72, 17, "Robots", CaptionFont);
+    row("lblRobotsCar", "QLabel", "FrameData", 96, 288, 49, 25, " ", "Tahoma,12,regular");
+    row("txtRobots", "QLineEdit", "FrameData", 152, 288, 633, 25, "", ResultFont);
+    row("lblAuthor", "QLabel", "FrameData", 16, 320, 72, 17, "Author", CaptionFont);
+    row("lblAuthorCar", "QLabel", "FrameData", 96, 320, 49, 25, " ", CounterFont);
+    row("txtAuthor", "QLineEdit", "FrameData", 152, 320, 633, 25, "", ResultFont);
+    row("lblCopyright", "QLabel", "FrameData", 16, 352, 72, 17, "Copyright", CaptionFont);
+    row("lblCopyrightCar", "QLabel", "FrameData", 96, 352, 49, 25, " ", CounterFont);
+    row("txtCopyright", "QLineEdit", "FrameData", 152, 352, 633, 25, "", ResultFont);
+    row("txtOriginalFile", "QPlainTextEdit", "FrameData", 16, 392, 769, 153, "",
+        "Courier New,8.25,regular");
+}
+
+void DesignTest::controls() {
+    QFETCH(QString, kind);
+    QFETCH(QString, container);
+    QFETCH(QRect, place);
+    QFETCH(QString, text);
+    QFETCH(QString, font);
+
+    WindowDriver driver;
+    QWidget* widget = driver.control(QTest::currentDataTag());
+    QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), kind);
+    QCOMPARE(widget->parentWidget()->objectName(), container);
+    QCOMPARE(widget->geometry(), place);
+    QCOMPARE(driver.shown(QTest::currentDataTag()), text);
+    QCOMPARE(fontOf(widget), font);
+    if (auto* label = qobject_cast<QLabel*>(widget); label && label->pixmap().isNull()) {
+        const bool counter = QByteArray(QTest::currentDataTag()).endsWith("Car") &&
+                             !QByteArray(QTest::currentDataTag()).startsWith("lblDef");
+        const bool wordCounter = widget->objectName() == QLatin1String("lblWordsNum");
+        QCOMPARE(label->alignment(), counter || wordCounter ? Qt::AlignHCenter | Qt::AlignTop
+                                                            : Qt::AlignRight | Qt::AlignTop);
+        if (!counter && !wordCounter) {
+            QCOMPARE(label->frameShape(), QFrame::NoFrame);
+            QCOMPARE(colour(label, QPalette::WindowText),
+                     driver.window().palette().color(QPalette::WindowText).name());
+        }
+    }
+}
+
+void DesignTest::boxes_data() {
+    QTest::addColumn<bool>("multiLine");
+    for (const char* name :
+         {"txtTitle", "txtDescription", "txtKeywords", "txtAbstract", "txtOriginalFile"})
+        QTest::newRow(name) << true;
+    for (const char* name : {"txtHTML", "txtRobots", "txtAuthor", "txtCopyright"})
+        QTest::newRow(name) << false;
+}
+
+// Multi-line boxes wrap at their width with a vertical scroll bar; single-line ones show one
+// line; none cuts a long value short.
+void DesignTest::boxes() {
+    QFETCH(bool, multiLine);
+    WindowDriver driver;
+    QWidget* widget = driver.control(QTest::currentDataTag());
+    const bool isPage = widget->objectName() == QLatin1String("txtOriginalFile");
+    const bool isPath = widget->objectName() == QLatin1String("txtHTML");
+    QCOMPARE(colour(widget, QPalette::Text),
+             isPage || isPath ? QStringLiteral("#0000ff") : QStringLiteral("#000000"));
+    if (isPage)
+        QCOMPARE(colour(widget, QPalette::Base), colour(widget, QPalette::Button));
+    if (!multiLine) {
+        auto* box = qobject_cast<QLineEdit*>(widget);
+        QVERIFY(box);
+        QVERIFY(box->maxLength() > 100'000'000);
+        return;
+    }
+    auto* box = qobject_cast<QPlainTextEdit*>(widget);
+    QVERIFY(box);
+    QCOMPARE(box->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QVERIFY(box->tabChangesFocus());
+    box->setPlainText(QString(2000, u'w'));
+    QVERIFY(box->verticalScrollBar()->maximum() > 0); // wrapped onto lines to scroll through
+}
+
+void DesignTest::counterLabels() {
+    WindowDriver driver;
+    for (const char* name : {"lblTitleCar", "lblDescriptionCar", "lblKeywordsCar", "lblWordsNum",
+                             "lblAbstractCar", "lblRobotsCar", "lblAuthorCar", "lblCopyrightCar"}) {
+        auto* label = qobject_cast<QLabel*>(driver.control(name));
+        QVERIFY2(label->autoFillBackground(), name);
+        QCOMPARE(colour(label, QPalette::Window), QStringLiteral("#ffffc0"));
+        QVERIFY2(label->frameShape() != QFrame::NoFrame && label->lineWidth() == 1, name);
+        const QByteArray n(name);
+        QCOMPARE(colour(label, QPalette::WindowText),
+                 n == "lblRobotsCar"  ? QStringLiteral("#c0c0c0")
+                 : n == "lblWordsNum" ? QStringLiteral("#008000")
+                                      : QStringLiteral("#000000"));
+    }
+}
+
+void DesignTest::focusOrderByTab() {
+    WindowDriver driver;
+    driver.activate();
+    const auto cycle = [] {
+        QStringList names{focusName()};
+        for (int i = 0; i < 13; ++i) {
+            pressTab();
+            names << focusName();
+        }
+        return names;
+    };
+    const QStringList withoutRecheck{
+        "txtHTML",         "cmdSearch",   "txtTitle",  "txtDescription", "txtKeywords",
+        "txtOriginalFile", "txtAbstract", "txtAuthor", "txtCopyright",   "Picture1",
+        "txtRobots",       "txtHTML",     "cmdSearch", "txtTitle"};
+    QCOMPARE(cycle(), withoutRecheck);
+
+    driver.search(driver.writePage("<title>t</title>"));
+    driver.control("txtHTML")->setFocus();
+    QStringList withRecheck = withoutRecheck;
+    withRecheck.insert(11, QStringLiteral("cmdRecheck"));
+    withRecheck.removeLast();
+    QCOMPARE(cycle(), withRecheck);
+}
+
+void DesignTest::accessKeys() {
+    WindowDriver driver;
+    driver.activate();
+
+    // An access key clicks its button after a short animation, so the tests wait for it.
+    // Alt+R does nothing while Recheck is disabled.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::AltModifier);
+    QTest::qWait(300);
+    QCOMPARE(driver.shown("txtOriginalFile"), QString());
+
+    // Alt+S opens the dialog from every control that can hold the focus.
+    int opened = 0;
+    for (const char* name :
+         {"txtHTML", "cmdSearch", "txtTitle", "txtDescription", "txtKeywords", "txtOriginalFile",
+          "txtAbstract", "txtAuthor", "txtCopyright", "Picture1", "txtRobots"}) {
+        driver.control(name)->setFocus();
+        driver.answerOpenDialog(QString());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY2(driver.dialogsAnswered() == opened + 1, name);
+        ++opened;
+        driver.activate();
+    }
+
+    const QString path = driver.writePage("<title>first</title>");
+    driver.answerOpenDialog(path);
+    QTest::keyClick(driver.control("txtTitle"), Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(driver.shown("txtTitle"), QStringLiteral("first"));
+    driver.activate();
+    driver.writePage("<title>second</title>");
+    QTest::keyClick(driver.control("txtTitle"), Qt::Key_R, Qt::AltModifier);
+    QTRY_COMPARE(driver.shown("txtTitle"), QStringLiteral("second"));
+}
+
+void DesignTest::resizingKeepsEveryControlInPlace() {
+    WindowDriver driver;
+    QWidget& window = driver.window();
+    const QList<QRect> designed = geometries(window);
+    window.resize(1200, 900);
+    QCOMPARE(geometries(window), designed);
+    window.resize(400, 300);
+    QCOMPARE(geometries(window), designed);
+    window.showMaximized();
+    QCOMPARE(geometries(window), designed);
+}
+
+QTEST_MAIN(DesignTest)
+#include "test_design.moc"
