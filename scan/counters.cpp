@@ -5,8 +5,31 @@
 
 namespace scan {
 
+namespace {
+
+std::u16string decimal(Pos number) {
+    std::u16string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + number % 10));
+        number /= 10;
+    } while (number > 0);
+    return digits;
+}
+
+} // namespace
+
+Counter counterOf(Text boxText, std::optional<Pos> limit) {
+    const auto count = static_cast<Pos>(boxText.size());
+    return {count, decimal(count), limit ? std::optional(limitColour(count, *limit)) : std::nullopt};
+}
+
 Pos countWords(Text keywords) {
     return std::count(keywords.begin(), keywords.end(), u',') + 1;
+}
+
+Counter wordCounterOf(Text keywords) {
+    const Pos words = countWords(keywords);
+    return {words, decimal(words), limitColour(words, WordsLimit)};
 }
 
 Pos leadingNumber(Text caption) {

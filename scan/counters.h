@@ -2,6 +2,9 @@
 
 #include "rules.h"
 
+#include <optional>
+#include <string>
+
 // The counters beside the result boxes: limits, limit colours and the keyword count.
 namespace scan {
 
@@ -23,8 +26,21 @@ constexpr Rgb limitColour(Pos count, Pos limit) {
     return count <= limit ? Blue : Red;
 }
 
+// What a counter label shows of its box's text: the length in plain decimal digits, in the
+// limit colour where the field has a limit (otherwise the label keeps its colour).
+struct Counter {
+    Pos count;
+    std::u16string caption;
+    std::optional<Rgb> colour;
+};
+
+Counter counterOf(Text boxText, std::optional<Pos> limit);
+
 // The number of commas plus one: empty entries count, nothing is trimmed.
 Pos countWords(Text keywords);
+
+// The keyword counter: the number of keywords, in the colour of the limit of 15.
+Counter wordCounterOf(Text keywords);
 
 // The decimal number a caption begins with after leading spaces; 0 when it has no digits.
 Pos leadingNumber(Text caption);

@@ -140,15 +140,15 @@ void frmMetatags::MetaRobotsCar() {
 // The counter rule: what the box holds, then the limit colour where the field has a limit,
 // then the caption.
 qsizetype frmMetatags::count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit) {
-    const qsizetype length = box.Text().size();
-    if (limit)
-        counter.SetForeColor(scan::limitColour(length, *limit));
-    counter.SetCaption(QString::number(length));
-    return length;
+    const scan::Counter shown = scan::counterOf(asText(box.Text()), limit);
+    if (shown.colour)
+        counter.SetForeColor(*shown.colour);
+    counter.SetCaption(toQString(shown.caption));
+    return shown.count;
 }
 
 void frmMetatags::CountWords() {
-    const scan::Pos words = scan::countWords(asText(txtKeywords.Text()));
-    lblWordsNum.SetCaption(QString::number(words));
-    lblWordsNum.SetForeColor(scan::limitColour(words, scan::WordsLimit));
+    const scan::Counter shown = scan::wordCounterOf(asText(txtKeywords.Text()));
+    lblWordsNum.SetCaption(toQString(shown.caption));
+    lblWordsNum.SetForeColor(*shown.colour);
 }

@@ -252,3 +252,16 @@ TEST(Counters, CaptionNumber) {
         EXPECT_EQ(leadingNumber(c.caption), c.number);
     }
 }
+
+TEST(Counters, CounterShowsTheLengthInItsLimitColour) {
+    const Counter title = counterOf(u"a\r\nb", TitleLimit);
+    EXPECT_EQ(title.count, 4);
+    EXPECT_EQ(title.caption, u"4");
+    EXPECT_EQ(title.colour, Blue);
+    EXPECT_EQ(counterOf(u"", DescriptionLimit).caption, u"0");
+    EXPECT_EQ(counterOf(std::u16string(40000, u'x'), std::nullopt).caption, u"40000");
+    EXPECT_EQ(counterOf(u"x", std::nullopt).colour, std::nullopt);
+    const Counter words = wordCounterOf(u"a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p");
+    EXPECT_EQ(words.caption, u"16");
+    EXPECT_EQ(words.colour, Red);
+}
