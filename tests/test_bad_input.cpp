@@ -1,0 +1,293 @@
+#include "window_driver.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Whatever lies on the disk, the window shows what happened, keeps working and never touches
+// the file.
+
+namespace {
+
+enum class Command { Search, RecheckTypedPath, SearchThenRecheck };
+
+// Makes the page file of a row in the driver's folder and answers its path.
+using Prepare = std::function<QString(WindowDriver&)>;
+// Changes the file between the Search and the Recheck of a row.
+using Between = std::function<void(WindowDriver&, const QString& path)>;
+
+Prepare page(const QByteArray& bytes) {
+    return [bytes](WindowDriver& driver) { return driver.writePage(bytes); };
+}
+
+Prepare path(const QString& fixed) {
+    return [fixed](WindowDriver&) { return fixed; };
+}
+
+QByteArray meta(const QByteArray& word, const QByteArray& content) {
+    return "<meta name=\"" + word + "\" content=\"" + content + "\">";
+}
+
+struct FileState {
+    QByteArray bytes;
+    QDateTime modified;
+    bool operator==(const FileState&) const = default;
+};
+
+FileState stateOf(const QString& path) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return {file.readAll(), QFileInfo(path).lastModified()};
+}
+
+// The descriptors this process holds open on `path`.
+int openDescriptorsOn(const QString& path) {
+    const QString target = QFileInfo(path).canonicalFilePath();
+    int open = 0;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System))
+        open += !target.isEmpty() && fd.symLinkTarget() == target;
+    return open;
+}
+
+QString expand(QString text, const QString& path) {
+    return text.replace(QLatin1String("%path%"), path);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Command)
+Q_DECLARE_METATYPE(Prepare)
+Q_DECLARE_METATYPE(Between)
+
+class BadInputTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { std::signal(SIGPIPE, SIG_IGN); }
+    void badInput_data();
+    void badInput();
+    void pipeFedWhileItIsRead();
+    void fileThatGrowsWhileItIsRead();
+};
+
+void BadInputTest::badInput_data() {
+    QTest::addColumn<Command>("command");
+    QTest::addColumn<Prepare>("prepare");
+    QTest::addColumn<Between>("between");
+    QTest::addColumn<QStringList>("shown"); // control=text, or control#=length of its text
+
+    const QStringList emptied{"txtTitle=", "lblTitleCar=", "txtAuthor=", "lblAuthorCar="};
+    const auto cannotOpen = [&](const char* reason) {
+        return QStringList{QStringLiteral("txtOriginalFile=Cannot open \"%path%\": ") +
+                           QLatin1String(reason)} +
+               emptied;
+    };
+
+    QTest::newRow("no such file") << Command::RecheckTypedPath << Prepare([](WindowDriver& d) {
+        return QFileInfo(d.writePage("")).absolutePath() + "/missing.html";
+    }) << Between() << cannotOpen("No such file or directory");
+    QTest::newRow("folder") << Command::RecheckTypedPath << Prepare([](WindowDriver& d) {
+        return QFileInfo(d.writePage("")).absolutePath();
+    }) << Between() << cannotOpen("Is a directory");
+    QTest::newRow("no read permission")
+        << Command::RecheckTypedPath << Prepare([](WindowDriver& d) {
+               const QString path = d.writePage("<title>secret</title>");
+               QFile::setPermissions(path, QFileDevice::WriteOwner);
+               return path;
+           })
+        << Between() << cannotOpen("Permission denied");
+    QTest::newRow("FIFO without a writer")
+        << Command::RecheckTypedPath << Prepare([](WindowDriver& d) {
+               const QString path = QFileInfo(d.writePage("")).absolutePath() + "/fifo";
+               ::mkfifo(QFile::encodeName(path).constData(), 0600);
+               return path;
+           })
+        << Between() << (QStringList{"txtOriginalFile="} + emptied);
+    QTest::newRow("endless device") << Command::RecheckTypedPath << path("/dev/zero") << Between()
+                                    << cannotOpen("Larger than 256 MiB");
+    QTest::newRow("empty file") << Command::Search << page("") << Between()
+                                << (QStringList{"txtOriginalFile=", "lblKeywordsCar=",
+                                                "lblWordsNum=", "lblRobotsCar="} +
+                                    emptied);
+    QTest::newRow("one NUL byte") << Command::Search << page(QByteArray(1, '\0')) << Between()
+                                  << (QStringList{QStringLiteral("txtOriginalFile#=2")} + emptied);
+    QTest::newRow("NUL bytes inside a title")
+        << Command::Search << page(QByteArray("<title>a\0b\0</title>", 20)) << Between()
+        << QStringList{"lblTitleCar=4", "txtTitle#=4"};
+    QTest::newRow("lone CRs") << Command::Search
+                              << page("<title>a\rb</title>\r" + meta("author", "x\ry")) << Between()
+                              << QStringList{"lblTitleCar=4", "lblAuthorCar=4",
+                                             "txtOriginalFile=<title>a\nb</title>\n" +
+                                                 meta("author", "x\ny") + "\n"};
+    QTest::newRow("LF only and no final line end")
+        << Command::Search << page("<title>a\nb</title>\n" + meta("author", "x")) << Between()
+        << QStringList{"lblTitleCar=4", "lblAuthorCar=1",
+                       "txtOriginalFile=<title>a\nb</title>\n" + meta("author", "x") + "\n"};
+    QTest::newRow("mixed line ends")
+        << Command::Search << page("<title>a\r\nb\nc\rd</title>\n\r\n") << Between()
+        << QStringList{"lblTitleCar=10", "txtOriginalFile=<title>a\nb\nc\nd</title>\n\n"};
+    QByteArray high;
+    for (int byte = 0x80; byte <= 0x9F; ++byte)
+        high += char(byte);
+    QTest::newRow("bytes 0x80 to 0x9F")
+        << Command::Search << page("<title>" + high + "</title>") << Between()
+        << QStringList{"lblTitleCar=32",
+                       QStringLiteral("txtTitle=\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021"
+                                      "\u02C6\u2030\u0160\u2039\u0152\u008D\u017D\u008F\u0090"
+                                      "\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122"
+                                      "\u0161\u203A\u0153\u009D\u017E\u0178")};
+    QTest::newRow("UTF-8 copyright sign")
+        << Command::Search << page(meta("copyright", "\xC2\xA9 2026 Ann")) << Between()
+        << QStringList{QStringLiteral("txtCopyright=\u00A9 2026 Ann"), "lblCopyrightCar=10"};
+    QTest::newRow("a title without its end")
+        << Command::Search << page("<title>abc" + meta("author", "x")) << Between()
+        << QStringList{"txtTitle=", "lblTitleCar=", "txtAuthor=x"};
+    QTest::newRow("a meta tag without its end")
+        << Command::Search << page("<meta name=\"author\" content=\"Ann\"") << Between()
+        << QStringList{"txtAuthor=", "lblAuthorCar="};
+    QTest::newRow("a length below zero")
+        << Command::Search
+        << page("<meta name=\"author\" content=\"><meta content=\"a>b\" name=\"robots\">")
+        << Between() << QStringList{"txtAuthor=", "lblAuthorCar=0", "txtRobots=", "lblRobotsCar=0"};
+    QTest::newRow("tags beyond 32767, values longer")
+        << Command::Search
+        << page(QByteArray(40000, 'x') + "<title>" + QByteArray(33000, 't') + "</title>" +
+                meta("description", QByteArray(40000, 'd')) + "<meta content=\"" +
+                QByteArray(50000, ',') + "\" name=\"keywords\">")
+        << Between()
+        << QStringList{"lblTitleCar=33000", "lblDescriptionCar=40000", "txtDescription#=40000",
+                       "lblKeywordsCar=50000", "lblWordsNum=50001"};
+    QTest::newRow("100 MB page") << Command::Search << Prepare([](WindowDriver& d) {
+        const QByteArray line = QByteArray(98, 'p') + "\r\n";
+        QByteArray bytes;
+        bytes.reserve(100'000'000);
+        while (bytes.size() < 100'000'000 - 100)
+            bytes += line;
+        return d.writePage(bytes + "<title>late</title>");
+    }) << Between() << QStringList{"txtTitle=late", "lblTitleCar=4"};
+    QTest::newRow("deleted between Search and Recheck")
+        << Command::SearchThenRecheck << page("<title>here</title>" + meta("author", "Ann"))
+        << Between([](WindowDriver&, const QString& path) { QFile::remove(path); })
+        << cannotOpen("No such file or directory");
+    QTest::newRow("replaced between Search and Recheck")
+        << Command::SearchThenRecheck << page("<title>old</title>")
+        << Between([](WindowDriver& d, const QString& path) {
+               const QString fresh = d.writePage("<title>new one</title>", "fresh.html");
+               QFile::remove(path);
+               QFile::rename(fresh, path);
+           })
+        << QStringList{"txtTitle=new one", "lblTitleCar=7"};
+}
+
+void BadInputTest::badInput() {
+    QFETCH(Command, command);
+    QFETCH(Prepare, prepare);
+    QFETCH(Between, between);
+    QFETCH(QStringList, shown);
+    if (QByteArray(QTest::currentDataTag()) == "no read permission" && ::geteuid() == 0)
+        QSKIP("running as root, which reads a file without read permission all the same");
+
+    WindowDriver driver;
+    // An earlier page, so that what stays of it can be seen.
+    driver.search(
+        driver.writePage("<title>earlier</title>" + meta("author", "Ann") + meta("keywords", "a,b"),
+                         QStringLiteral("earlier.html")));
+    const QString file = prepare(driver);
+    if (command == Command::RecheckTypedPath) {
+        driver.typePath(file);
+        driver.recheck();
+    } else {
+        driver.search(file);
+        if (command == Command::SearchThenRecheck) {
+            between(driver, file);
+            const FileState before = stateOf(file);
+            driver.recheck();
+            QVERIFY(stateOf(file) == before);
+        }
+    }
+    QCOMPARE(driver.shown("txtHTML"), file);
+    const FileState before = stateOf(file);
+    driver.recheck(); // once more: the same outcome, and the file still untouched
+    QVERIFY(stateOf(file) == before);
+    QCOMPARE(openDescriptorsOn(file), 0);
+
+    for (const QString& expected : shown) {
+        const bool length = expected.contains(QLatin1String("#="));
+        const QString name =
+            expected.section(length ? QStringLiteral("#=") : QStringLiteral("="), 0, 0);
+        const QString text = driver.shown(name.toLatin1());
+        QCOMPARE(name + (length ? "#=" + QString::number(text.size()) : u'=' + text),
+                 expand(expected, file));
+    }
+}
+
+// A pipe whose writer sends the page in chunks while the window reads it.
+void BadInputTest::pipeFedWhileItIsRead() {
+    WindowDriver driver;
+    const QString fifo = QFileInfo(driver.writePage("")).absolutePath() + "/fed";
+    driver.search(driver.writePage("<title>earlier</title>")); // Recheck is enabled by then
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // Opened for reading and writing, so that the pipe has a writer before the window opens it.
+    const int writer = ::open(QFile::encodeName(fifo).constData(), O_RDWR);
+    QVERIFY(writer >= 0);
+    std::thread feed([writer, fifo] {
+        // The pipe is fed once the window has opened it too.
+        for (int wait = 0; wait < 10000 && openDescriptorsOn(fifo) < 2; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int chunk = 0; chunk < 200; ++chunk) {
+            const QByteArray line = "<p>" + QByteArray::number(chunk) + "</p>\n";
+            if (::write(writer, line.constData(), line.size()) != line.size())
+                break;
+            if (chunk == 100)
+                ::write(writer, "<title>fed</title>\n", 19);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        ::close(writer);
+    });
+    driver.typePath(fifo);
+    driver.recheck();
+    feed.join();
+    QCOMPARE(driver.shown("txtTitle"), QStringLiteral("fed"));
+    QCOMPARE(driver.shown("txtOriginalFile").count(u'\n'), 201);
+}
+
+// A file that another program appends to during the Search: the window shows some whole
+// beginning of it, every line ended, and nothing of it is changed.
+void BadInputTest::fileThatGrowsWhileItIsRead() {
+    WindowDriver driver;
+    const QByteArray line = QByteArray(60, 'g') + "\r\n";
+    const QString path = driver.writePage("<title>growing</title>\r\n");
+    std::atomic<bool> stop = false;
+    std::thread grow([&] {
+        QFile file(path);
+        if (!file.open(QIODevice::Append))
+            return;
+        for (int i = 0; i < 200'000 && !stop; ++i)
+            file.write(line);
+    });
+    driver.search(path);
+    stop = true;
+    grow.join();
+    const QString shown = driver.shown("txtOriginalFile");
+    QCOMPARE(driver.shown("txtTitle"), QStringLiteral("growing"));
+    QVERIFY(shown.endsWith(u'\n'));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString whole = QString::fromLatin1(file.readAll()).replace("\r\n", "\n");
+    QVERIFY(whole.startsWith(shown.chopped(1)));
+}
+
+QTEST_MAIN(BadInputTest)
+#include "test_bad_input.moc"
