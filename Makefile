@@ -2,15 +2,48 @@
 # make test: install what is missing, build, run every test headless.
 
 BUILD := build
-PACKAGES := cmake make g++ qt6-base-dev libgl-dev libgtest-dev fonts-wine fonts-liberation2
+SANITIZED_BUILD := build-sanitized
+FUZZ_BUILD := build-fuzz
+JOBS := $(shell nproc)
+PACKAGES := cmake make g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev libgtest-dev \
+	fonts-wine fonts-liberation2
 
-.PHONY: run test build packages picture
+# A sanitizer report fails the run.
+SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
+SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+FUZZ_SECONDS ?= 600
+
+.PHONY: run test build sanitized fuzz fuzz-build fuzz-run packages picture
 
 run: build
 	./$(BUILD)/metatags
 
-test: build
+# Every test, then the same tests with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and a short fuzz run of the scan.
+test: build sanitized fuzz-build
+	$(MAKE) --no-print-directory fuzz-run FUZZ_SECONDS=60
+	cd $(SANITIZED_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure
 	cd $(BUILD) && ctest --output-on-failure
+
+sanitized: packages
+	cmake -S . -B $(SANITIZED_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+	  -DCMAKE_CXX_FLAGS="$(SANITIZE)"
+	cmake --build $(SANITIZED_BUILD) --parallel $(JOBS)
+
+# make fuzz FUZZ_SECONDS=3600: a longer run; what it finds stays in fuzz-corpus/.
+fuzz: fuzz-build
+	$(MAKE) --no-print-directory fuzz-run
+
+fuzz-build: packages
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DMETATAGS_FUZZ=ON -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
+	cmake --build $(FUZZ_BUILD) --parallel $(JOBS) --target fuzz_scan
+
+fuzz-run:
+	mkdir -p fuzz-corpus
+	./$(FUZZ_BUILD)/fuzz_scan -max_total_time=$(FUZZ_SECONDS) -dict=tests/fuzz/scan.dict \
+	  -print_final_stats=1 fuzz-corpus tests/pages
 
 # The picture of the window in the README, after a Search of the sample page.
 picture: build
@@ -19,7 +52,7 @@ picture: build
 
 build: packages
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) --parallel
+	cmake --build $(BUILD) --parallel $(JOBS)
 
 # Debian packages: installed with apt-get, through sudo when not root.
 packages:

@@ -1,5 +1,6 @@
 #include "page_file.h"
 
+#include "large_pages.h"
 #include "page_text.h"
 
 #include <QByteArray>
@@ -73,6 +74,7 @@ PageFile readPageFile(const QString& path) {
     // One byte past the bound tells a page that is too large from one that just fits.
     QByteArray bytes;
     bytes.resize(std::min(file.sizeHint(), MaxPageBytes) + 1);
+    adviseLargePages(bytes.data(), static_cast<std::size_t>(bytes.size()));
     qint64 filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
@@ -91,6 +93,7 @@ PageFile readPageFile(const QString& path) {
 
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     QString text(static_cast<qsizetype>(pageTextLength(view)), Qt::Uninitialized);
+    adviseLargePages(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
     decodePage(view, reinterpret_cast<char16_t*>(text.data()));
     return {text, QString()};
 }

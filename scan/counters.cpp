@@ -20,7 +20,8 @@ std::u16string decimal(Pos number) {
 
 Counter counterOf(Text boxText, std::optional<Pos> limit) {
     const auto count = static_cast<Pos>(boxText.size());
-    return {count, decimal(count), limit ? std::optional(limitColour(count, *limit)) : std::nullopt};
+    return {count, decimal(count),
+            limit ? std::optional(limitColour(count, *limit)) : std::nullopt};
 }
 
 Pos countWords(Text keywords) {

@@ -1,34 +1,68 @@
 #include "rules.h"
 
+#include "large_pages.h"
+
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace scan {
 
 namespace {
 
-// Lower case for the characters a page can hold: those of Windows-1252.
+// Lower case for the characters a page can hold, those of Windows-1252, in plain arithmetic
+// so that the copy of a whole page is made many characters at a time.
 constexpr char16_t lower(char16_t c) {
-    if (c < 0x80)
-        return c >= u'A' && c <= u'Z' ? c + 0x20 : c;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
-        return c + 0x20;
-    switch (c) {
-    case 0x0152: // Œ
-    case 0x0160: // Š
-    case 0x017D: // Ž
-        return c + 1;
-    case 0x0178: // Ÿ
-        return 0x00FF;
-    default:
-        return c;
-    }
+    const std::uint16_t capital = (std::uint16_t(c - u'A') < 26) |             // A to Z
+                                  (std::uint16_t(c - 0xC0) < 31 && c != 0xD7); // À to Þ, not ×
+    const std::uint16_t nextIsSmall = (c == 0x152) + (c == 0x160) + (c == 0x17D); // Œ, Š, Ž
+    const auto lowered = static_cast<char16_t>(c + capital * 0x20 + nextIsSmall);
+    return c == 0x178 ? char16_t(0xFF) : lowered; // Ÿ
 }
+
+#if defined(__SSE2__)
+// Eight characters at a time are compared with the search text's first and last characters;
+// only where both match is the rest compared.
+std::size_t search(Text text, Text what, std::size_t start) {
+    const std::size_t last = what.size() - 1;
+    const __m128i first = _mm_set1_epi16(static_cast<short>(what.front()));
+    const __m128i end = _mm_set1_epi16(static_cast<short>(what.back()));
+    const auto* data = text.data();
+    std::size_t at = start;
+    for (; at + last + 8 <= text.size(); at += 8) {
+        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + last));
+        auto both = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi16(head, first), _mm_cmpeq_epi16(tail, end))));
+        while (both != 0) {
+            const int bit = std::countr_zero(both);
+            if (text.compare(at + bit / 2, what.size(), what) == 0)
+                return at + bit / 2;
+            both &= ~(3u << bit); // each character sets two bits
+        }
+    }
+    return text.find(what, at);
+}
+#else
+std::size_t search(Text text, Text what, std::size_t start) {
+    return text.find(what, start);
+}
+#endif
 
 } // namespace
 
 std::u16string lowerCopy(Text page) {
-    std::u16string copy(page.size(), u'\0');
-    std::transform(page.begin(), page.end(), copy.begin(), lower);
+    std::u16string copy;
+    copy.reserve(page.size());
+    adviseLargePages(copy.data(), page.size() * sizeof(char16_t));
+    copy.resize(page.size());
+    char16_t* out = copy.data();
+    for (std::size_t i = 0; i < page.size(); ++i)
+        out[i] = lower(page[i]);
     return copy;
 }
 
@@ -36,7 +70,7 @@ Pos find(Text text, Text what, Pos from) {
     const auto start = static_cast<std::size_t>(std::max<Pos>(from, 1) - 1);
     if (start > text.size())
         return 0;
-    const auto at = text.find(what, start);
+    const auto at = what.empty() ? text.find(what, start) : search(text, what, start);
     return at == Text::npos ? 0 : static_cast<Pos>(at) + 1;
 }
 

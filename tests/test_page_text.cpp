@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace {
 
 std::u16string pageText(std::string_view bytes) {
@@ -46,4 +48,37 @@ TEST(PageText, EachByteIsOneWindows1252Character) {
         if (byte != '\r' && byte != '\n')
             all.push_back(static_cast<char>(byte));
     EXPECT_EQ(pageText(all).size(), all.size() + 2);
+}
+
+// The page text as the rule says it, one byte at a time, beside the fast decoder on pages long
+// enough for its sixteen-byte steps, with line ends and special bytes at every offset.
+TEST(PageText, LongPagesDecodeAsByteByByte) {
+    const auto reference = [](std::string_view bytes) {
+        std::u16string text;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\r' || bytes[i] == '\n') {
+                if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                    ++i;
+                text += u"\r\n";
+            } else {
+                text += pageText(bytes.substr(i, 1)).substr(0, 1);
+            }
+        }
+        if (!bytes.empty() && bytes.back() != '\r' && bytes.back() != '\n')
+            text += u"\r\n";
+        return text;
+    };
+    const char alphabet[] = {'a', 'b', 'Z', '\r', '\n', '\x80', '\x9F', '\xA0', '\xFF', '\0'};
+    std::uint32_t random = 1;
+    for (std::size_t length = 0; length < 300; ++length) {
+        std::string bytes;
+        for (std::size_t i = 0; i < length; ++i) {
+            random = random * 1103515245 + 12345;
+            // Mostly plain letters, so that whole sixteen-byte steps occur.
+            const std::uint32_t pick = (random >> 16) % 40;
+            bytes += pick < std::size(alphabet) ? alphabet[pick] : 'x';
+        }
+        SCOPED_TRACE(length);
+        EXPECT_EQ(pageText(bytes), reference(bytes));
+    }
 }

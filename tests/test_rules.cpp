@@ -54,6 +54,27 @@ TEST(SearchRules, FindIsOneBasedAndStartsAtFrom) {
     EXPECT_EQ(find(text, u"c", 99), 0);
 }
 
+// Long search texts skip through the page; wherever a match stands, and whatever near misses
+// and characters of the same low byte stand before it, the first match is found.
+TEST(SearchRules, LongSearchTextsAreFoundWhereverTheyStand) {
+    const std::u16string what = u"<meta name=\"\u0141bc\" content=";
+    const std::u16string misses[] = {u"<meta name=\"Abc\" content=",
+                                     u"<meta name=\"\u0141bc\" conten", u"\u013Cmeta name=", u"=",
+                                     u"x"};
+    for (std::size_t count = 0; count < 40; ++count) {
+        std::u16string text;
+        for (std::size_t i = 0; i < count; ++i)
+            text += misses[i % std::size(misses)];
+        const std::size_t at = text.size();
+        text += what + u"tail" + what;
+        SCOPED_TRACE(count);
+        EXPECT_EQ(scan::find(text, what, 1), static_cast<Pos>(at) + 1);
+        EXPECT_EQ(scan::find(text, what, static_cast<Pos>(at) + 2),
+                  static_cast<Pos>(at + what.size() + 4) + 1);
+        EXPECT_EQ(scan::find(text.substr(0, at + what.size() - 1), what, 1), 0);
+    }
+}
+
 TEST(SearchRules, FindBeforeNeedsTheWholeMatchBeforeThePosition) {
     const Text text = u"<m>x<m>y";
     EXPECT_EQ(findBefore(text, u"<m>", 8), 5);
@@ -67,6 +88,18 @@ TEST(SearchRules, LowerCopyKeepsEveryPosition) {
     const std::u16string page = u"<TITLE>\u00C0\u00DE\u00D7\u0160\u0152\u017D\u0178\u20AC";
     EXPECT_EQ(lowerCopy(page), u"<title>\u00E0\u00FE\u00D7\u0161\u0153\u017E\u00FF\u20AC");
     EXPECT_EQ(lowerCopy(u""), u"");
+
+    // Every character a page can hold, many at a time, as one at a time.
+    std::u16string all, lowered;
+    for (char16_t c = 0; c < 0x180; ++c)
+        all += c;
+    all += u"\u2013\u20AC\u2122";
+    for (const char16_t c : all) {
+        const bool capital = (c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+        const bool pair = c == 0x152 || c == 0x160 || c == 0x17D;
+        lowered += c == 0x178 ? char16_t(0xFF) : char16_t(c + (capital ? 0x20 : pair ? 1 : 0));
+    }
+    EXPECT_EQ(lowerCopy(all), lowered);
 }
 
 TEST(SearchRules, SelfClosingAdjustmentLeavesTheEndJustAfterTheQuote) {

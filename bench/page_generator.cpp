@@ -1,0 +1,92 @@
+#include "page_generator.h"
+
+#include <array>
+#include <cstdint>
+
+namespace {
+
+constexpr std::array Words{"bread",     "The",     "bakery", "opens",  "at",       "six",
+                           "every",     "morning", "with",   "fresh",  "rye",      "and",
+                           "HTML",      "loaves",  "cakes",  "to",     "order",    "for",
+                           "Weddings",  "seeded",  "flour",  "ovens",  "warm",     "butter",
+                           "Sourdough", "crust",   "local",  "market", "Saturday", "a"};
+
+// A small linear congruential generator: the same page on every machine.
+class Random {
+public:
+    std::uint32_t next(std::uint32_t below) {
+        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<std::uint32_t>(state_ >> 33) % below;
+    }
+
+private:
+    std::uint64_t state_ = 42;
+};
+
+std::string words(Random& random, std::size_t length) {
+    std::string text;
+    while (text.size() < length) {
+        if (!text.empty())
+            text += ' ';
+        text += Words[random.next(Words.size())];
+    }
+    return text;
+}
+
+// One body line of 80 to 120 characters.
+std::string bodyLine(Random& random, std::size_t number) {
+    const std::size_t length = 80 + random.next(41);
+    const std::string n = std::to_string(number);
+    std::string line;
+    switch (random.next(4)) {
+    case 0:
+        line = "<p class=\"text\">" + words(random, length - 24) + "</p>";
+        break;
+    case 1:
+        line = "<li><a href=\"/bread/" + n + ".html\">" + words(random, length - 35 - n.size()) +
+               "</a></li>";
+        break;
+    case 2:
+        line = "<div id=\"part-" + n + "\"><span>" + words(random, length - 36 - n.size()) +
+               "</span></div>";
+        break;
+    default:
+        line = "  <td>" + words(random, length - 12) + "</td>";
+        break;
+    }
+    return line;
+}
+
+std::string sevenTags(const char* eol) {
+    const std::string e = eol;
+    return "<title>Fresh bread every morning | The Corner Bakery</title>" + e +
+           "<meta name=\"description\" content=\"The Corner Bakery bakes sourdough, rye and "
+           "seeded loaves every morning from six.\">" +
+           e +
+           "<meta content=\"bakery, bread, sourdough, rye, cakes, pastries\" name=\"keywords\">" +
+           e + "<meta name=\"robots\" content=\"index, follow\" />" + e +
+           "<meta name=\"abstract\" content=\"A neighbourhood bakery\">" + e +
+           "<meta name=\"author\" content=\"Ann Baker\">" + e +
+           "<meta name=\"copyright\" content=\"\xC2\xA9 2026 The Corner Bakery\"/>" + e;
+}
+
+} // namespace
+
+std::string generatePage(const PageSpec& spec) {
+    const char* eol = spec.crlf ? "\r\n" : "\n";
+    const std::string tags = sevenTags(eol);
+    const std::string end = std::string("</body>") + eol + "</html>" + eol;
+    std::string page = std::string("<!DOCTYPE html>") + eol + "<html lang=\"en\">" + eol +
+                       "<head>" + eol + "<meta charset=\"utf-8\">" + eol;
+    if (!spec.late)
+        page += tags;
+    page += std::string("</head>") + eol + "<body>" + eol;
+    page.reserve(spec.bytes + 256);
+    Random random;
+    const std::size_t bodyEnd = spec.bytes - end.size() - (spec.late ? tags.size() : 0);
+    for (std::size_t number = 1; page.size() + 122 < bodyEnd; ++number)
+        page += bodyLine(random, number) + eol;
+    if (spec.late)
+        page += tags;
+    return page + end;
+}
