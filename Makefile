@@ -6,7 +6,7 @@ SANITIZED_BUILD := build-sanitized
 FUZZ_BUILD := build-fuzz
 JOBS := $(shell nproc)
 PACKAGES := cmake make g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev libgtest-dev \
-	fonts-wine fonts-liberation2
+	libbenchmark-dev python3 python3-lxml fonts-wine fonts-liberation2
 
 # A sanitizer report fails the run.
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
@@ -14,7 +14,7 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 FUZZ_SECONDS ?= 600
 
-.PHONY: run test build sanitized fuzz fuzz-build fuzz-run packages picture
+.PHONY: run test build sanitized fuzz fuzz-build fuzz-run bench packages picture
 
 run: build
 	./$(BUILD)/metatags
@@ -44,6 +44,12 @@ fuzz-run:
 	mkdir -p fuzz-corpus
 	./$(FUZZ_BUILD)/fuzz_scan -max_total_time=$(FUZZ_SECONDS) -dict=tests/fuzz/scan.dict \
 	  -print_final_stats=1 fuzz-corpus tests/pages
+
+# Loading, scanning and showing pages of 100 KB to 100 MB, each beside its floor.
+bench: packages
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DMETATAGS_BENCH=ON
+	cmake --build build-bench --parallel $(JOBS) --target metatags_bench
+	/usr/bin/python3 bench/report.py build-bench/bench/metatags_bench
 
 # The picture of the window in the README, after a Search of the sample page.
 picture: build
