@@ -22,16 +22,13 @@ TextBox::TextBox(QWidget& window, const char* name) {
     multiLine_ = qobject_cast<QPlainTextEdit*>(widget);
     singleLine_ = qobject_cast<QLineEdit*>(widget);
     Q_ASSERT_X(multiLine_ || singleLine_, name, "not a text box");
+    written_ = multiLine_ ? multiLine_->toPlainText() : singleLine_->text(); // the start text
     if (multiLine_)
         QObject::connect(multiLine_->document(), &QTextDocument::contentsChanged, multiLine_,
                          [this] { edited_ = true; });
     else
         QObject::connect(singleLine_, &QLineEdit::textEdited, singleLine_,
                          [this] { edited_ = true; });
-}
-
-QWidget* TextBox::widget() const {
-    return multiLine_ ? static_cast<QWidget*>(multiLine_) : singleLine_;
 }
 
 QString TextBox::Text() const {
@@ -75,10 +72,6 @@ void Label::SetForeColor(scan::Rgb colour) {
 
 CommandButton::CommandButton(QWidget& window, const char* name)
     : button_(control<QPushButton>(window, name)) {}
-
-bool CommandButton::Enabled() const {
-    return button_->isEnabled();
-}
 
 void CommandButton::SetEnabled(bool enabled) {
     button_->setEnabled(enabled);

@@ -24,8 +24,6 @@ public:
     QString Text() const;
     void SetText(const QString& text);
 
-    QWidget* widget() const;
-
 private:
     QPlainTextEdit* multiLine_ = nullptr;
     QLineEdit* singleLine_ = nullptr;
@@ -49,7 +47,6 @@ class CommandButton {
 public:
     CommandButton(QWidget& window, const char* name);
 
-    bool Enabled() const;
     void SetEnabled(bool enabled);
 
     QPushButton* button() const { return button_; }
