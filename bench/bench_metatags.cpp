@@ -4,6 +4,7 @@
 //   metatags_bench --peak-memory PATH         Search PATH in the window; print the peak RSS
 
 #include "../app/frmMetatags.h"
+#include "../app/qt_text.h"
 #include "large_pages.h"
 #include "page_file.h"
 #include "page_generator.h"
@@ -31,7 +32,7 @@ namespace {
 
 constexpr std::size_t Sizes[] = {100'000, 1'000'000, 10'000'000, 100'000'000};
 
-PageSpec specOf(const benchmark::State& state) {
+PageShape shapeOf(const benchmark::State& state) {
     return {static_cast<std::size_t>(state.range(0)), state.range(1) == 1, state.range(2) == 1};
 }
 
@@ -43,32 +44,28 @@ void writeFile(const QString& path, const std::string& bytes) {
 }
 
 // Each generated page is written once, to a folder that lives as long as the run.
-QString pageFile(const PageSpec& spec) {
+QString pageFile(const PageShape& shape) {
     static QTemporaryDir folder;
     static std::map<std::tuple<std::size_t, bool, bool>, QString> written;
-    auto& path = written[{spec.bytes, spec.crlf, spec.late}];
+    auto& path = written[{shape.bytes, shape.crlf, shape.late}];
     if (path.isEmpty()) {
         path = folder.filePath(QStringLiteral("page-%1-%2-%3.html")
-                                   .arg(spec.bytes)
-                                   .arg(spec.crlf ? "crlf" : "lf")
-                                   .arg(spec.late ? "late" : "early"));
-        writeFile(path, generatePage(spec));
+                                   .arg(shape.bytes)
+                                   .arg(shape.crlf ? "crlf" : "lf")
+                                   .arg(shape.late ? "late" : "early"));
+        writeFile(path, generatePage(shape));
     }
     return path;
 }
 
-QString pageText(const PageSpec& spec) {
-    return load::readPageFile(pageFile(spec)).text;
-}
-
-scan::Text textOf(const QString& text) {
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+QString pageText(const PageShape& shape) {
+    return load::readPageFile(pageFile(shape)).text;
 }
 
 // The floors allocate as the program does, with the same advice for large pages, so that
 // each ratio compares the work done and not the page faults.
 void LoadFloor(benchmark::State& state) {
-    const QByteArray path = QFile::encodeName(pageFile(specOf(state)));
+    const QByteArray path = QFile::encodeName(pageFile(shapeOf(state)));
     for (auto _ : state) {
         const int fd = ::open(path.constData(), O_RDONLY);
         struct stat info {};
@@ -84,15 +81,15 @@ void LoadFloor(benchmark::State& state) {
 }
 
 void Load(benchmark::State& state) {
-    const QString path = pageFile(specOf(state));
+    const QString path = pageFile(shapeOf(state));
     for (auto _ : state)
         benchmark::DoNotOptimize(load::readPageFile(path));
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
 void ScanFloor(benchmark::State& state) {
-    const QString page = pageText(specOf(state));
-    const scan::Text text = textOf(page);
+    const QString page = pageText(shapeOf(state));
+    const scan::Text text = asText(page);
     for (auto _ : state) {
         const auto lower = std::make_unique_for_overwrite<char16_t[]>(text.size());
         adviseLargePages(lower.get(), text.size() * sizeof(char16_t));
@@ -104,9 +101,9 @@ void ScanFloor(benchmark::State& state) {
 }
 
 void Scan(benchmark::State& state) {
-    const QString page = pageText(specOf(state));
+    const QString page = pageText(shapeOf(state));
     for (auto _ : state) {
-        const WholeScan scanned = scanWhole(textOf(page));
+        const WholeScan scanned = scanWhole(asText(page));
         if (!scanned.tags[0].found.present())
             state.SkipWithError("the page has no title");
         benchmark::DoNotOptimize(scanned.tags.data());
@@ -116,7 +113,7 @@ void Scan(benchmark::State& state) {
 
 // What the toolkit itself takes to show the page text: a bare box, shown and painted.
 void WindowFloor(benchmark::State& state) {
-    const QString page = pageText(specOf(state));
+    const QString page = pageText(shapeOf(state));
     QPlainTextEdit box;
     box.resize(769, 153);
     box.show();
@@ -133,7 +130,7 @@ void WindowFloor(benchmark::State& state) {
 // Recheck does what Search does once the Open dialog has closed: load, show, scan, count.
 void Window(benchmark::State& state) {
     WindowDriver driver;
-    driver.search(pageFile(specOf(state)));
+    driver.search(pageFile(shapeOf(state)));
     for (auto _ : state) {
         driver.recheck();
         driver.window().repaint();

@@ -72,21 +72,21 @@ std::string sevenTags(const char* eol) {
 
 } // namespace
 
-std::string generatePage(const PageSpec& spec) {
-    const char* eol = spec.crlf ? "\r\n" : "\n";
+std::string generatePage(const PageShape& shape) {
+    const char* eol = shape.crlf ? "\r\n" : "\n";
     const std::string tags = sevenTags(eol);
     const std::string end = std::string("</body>") + eol + "</html>" + eol;
     std::string page = std::string("<!DOCTYPE html>") + eol + "<html lang=\"en\">" + eol +
                        "<head>" + eol + "<meta charset=\"utf-8\">" + eol;
-    if (!spec.late)
+    if (!shape.late)
         page += tags;
     page += std::string("</head>") + eol + "<body>" + eol;
-    page.reserve(spec.bytes + 256);
+    page.reserve(shape.bytes + 256);
     Random random;
-    const std::size_t bodyEnd = spec.bytes - end.size() - (spec.late ? tags.size() : 0);
+    const std::size_t bodyEnd = shape.bytes - end.size() - (shape.late ? tags.size() : 0);
     for (std::size_t number = 1; page.size() + 122 < bodyEnd; ++number)
         page += bodyLine(random, number) + eol;
-    if (spec.late)
+    if (shape.late)
         page += tags;
     return page + end;
 }
