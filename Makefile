@@ -1,64 +1,56 @@
 # make run: install what is missing, build, open the window.
 # make test: install what is missing, build, run every test headless.
 
-BUILD := build
-SANITIZED_BUILD := build-sanitized
-FUZZ_BUILD := build-fuzz
+# The builds are CMake's presets (CMakePresets.json): dev, sanitizers, fuzz and bench.
 JOBS := $(shell nproc)
 PACKAGES := cmake make g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev libgtest-dev \
 	libbenchmark-dev python3 python3-lxml fonts-wine fonts-liberation2
-
-# A sanitizer report fails the run.
-SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
-SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 FUZZ_SECONDS ?= 600
 
 .PHONY: run test build sanitized fuzz fuzz-build fuzz-run bench packages picture
 
 run: build
-	./$(BUILD)/metatags
+	./build/metatags
 
 # Every test, then the same tests with AddressSanitizer and UndefinedBehaviorSanitizer,
 # and a short fuzz run of the scan.
 test: build sanitized fuzz-build
 	$(MAKE) --no-print-directory fuzz-run FUZZ_SECONDS=60
-	cd $(SANITIZED_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure
-	cd $(BUILD) && ctest --output-on-failure
+	ctest --preset sanitizers
+	ctest --preset dev
 
+# A sanitizer report fails the run.
 sanitized: packages
-	cmake -S . -B $(SANITIZED_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
-	  -DCMAKE_CXX_FLAGS="$(SANITIZE)"
-	cmake --build $(SANITIZED_BUILD) --parallel $(JOBS)
+	cmake --preset sanitizers
+	cmake --build --preset sanitizers --parallel $(JOBS)
 
 # make fuzz FUZZ_SECONDS=3600: a longer run; what it finds stays in fuzz-corpus/.
 fuzz: fuzz-build
 	$(MAKE) --no-print-directory fuzz-run
 
 fuzz-build: packages
-	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DMETATAGS_FUZZ=ON -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
-	cmake --build $(FUZZ_BUILD) --parallel $(JOBS) --target fuzz_scan
+	cmake --preset fuzz
+	cmake --build --preset fuzz --parallel $(JOBS)
 
 fuzz-run:
 	mkdir -p fuzz-corpus
-	./$(FUZZ_BUILD)/fuzz_scan -max_total_time=$(FUZZ_SECONDS) -dict=tests/fuzz/scan.dict \
+	./build-fuzz/tests/fuzz/fuzz_scan -max_total_time=$(FUZZ_SECONDS) -dict=tests/fuzz/scan.dict \
 	  -print_final_stats=1 fuzz-corpus tests/pages
 
 # Loading, scanning and showing pages of 100 KB to 100 MB, each beside its floor.
 bench: packages
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DMETATAGS_BENCH=ON
-	cmake --build build-bench --parallel $(JOBS) --target metatags_bench
+	cmake --preset bench
+	cmake --build --preset bench --parallel $(JOBS)
 	/usr/bin/python3 bench/report.py build-bench/bench/metatags_bench
 
 # The picture of the window in the README, after a Search of the sample page.
 picture: build
-	cmake --build $(BUILD) --target window_picture
-	QT_QPA_PLATFORM=offscreen ./$(BUILD)/tests/window_picture tests/pages/sample.html docs/window.png
+	cmake --build --preset dev --target window_picture
+	QT_QPA_PLATFORM=offscreen ./build/tests/window_picture tests/pages/sample.html docs/window.png
 
 build: packages
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) --parallel $(JOBS)
+	cmake --preset dev
+	cmake --build --preset dev --parallel $(JOBS)
 
 # Debian packages: installed with apt-get, through sudo when not root.
 packages:

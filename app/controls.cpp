@@ -1,5 +1,8 @@
-#include "controls.h"
+#include "app/controls.h"
 
+#include "app/qt_text.h"
+
+#include <QAbstractItemView>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,6 +55,10 @@ void TextBox::SetText(const QString& text) {
     edited_ = false;
 }
 
+void TextBox::SetText(std::string_view pageText) {
+    SetText(fromPageText(pageText));
+}
+
 Label::Label(QWidget& window, const char* name) : label_(control<QLabel>(window, name)) {
     label_->setTextFormat(Qt::PlainText);
 }
@@ -78,14 +85,23 @@ void CommandButton::SetEnabled(bool enabled) {
 }
 
 CommonDialog::CommonDialog(QWidget& window, const char* name)
-    : dialog_(new QFileDialog(&window, QStringLiteral("Open"))) {
-    dialog_->setObjectName(QLatin1String(name));
-    dialog_->setFileMode(QFileDialog::ExistingFile);
-    dialog_->setAcceptMode(QFileDialog::AcceptOpen);
+    : dialog_(control<QFileDialog>(window, name)) {
+    dialog_->setIconProvider(&icons_);
+}
+
+// The dialog goes before its icon provider: its folder reader asks for icons until it stops.
+CommonDialog::~CommonDialog() {
+    delete dialog_;
 }
 
 void CommonDialog::ShowOpen() {
     fileName_.clear();
+    // Each Search starts afresh: the dialog would otherwise keep the last file's name in its
+    // file-name box and its selection in the list, which it reselects as the folder loads.
+    for (auto* view : dialog_->findChildren<QAbstractItemView*>())
+        view->clearSelection();
+    if (auto* name = dialog_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        name->clear();
     if (dialog_->exec() == QDialog::Accepted && !dialog_->selectedFiles().isEmpty())
         fileName_ = QDir::toNativeSeparators(dialog_->selectedFiles().constFirst());
 }

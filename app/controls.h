@@ -1,8 +1,11 @@
 #pragma once
 
-#include "../scan/counters.h"
+#include "app/name_only_icon_provider.h"
+#include "scan/counters.h"
 
 #include <QString>
+
+#include <string_view>
 
 class QFileDialog;
 class QLabel;
@@ -22,7 +25,10 @@ public:
     TextBox(QWidget& window, const char* name);
 
     QString Text() const;
+    qsizetype Length() const { return Text().size(); }
     void SetText(const QString& text);
+    // Page text, each byte one Windows-1252 character.
+    void SetText(std::string_view pageText);
 
 private:
     QPlainTextEdit* multiLine_ = nullptr;
@@ -55,10 +61,13 @@ private:
     QPushButton* button_;
 };
 
-// The Open dialog: every file listed, nothing preset, an empty FileName when cancelled.
+// The Open dialog of the window's design; FileName is empty when it was cancelled.
 class CommonDialog {
 public:
     CommonDialog(QWidget& window, const char* name);
+    ~CommonDialog();
+    CommonDialog(const CommonDialog&) = delete;
+    CommonDialog& operator=(const CommonDialog&) = delete;
 
     void ShowOpen();
     QString FileName() const { return fileName_; }
@@ -67,4 +76,5 @@ public:
 private:
     QFileDialog* dialog_;
     QString fileName_;
+    NameOnlyIconProvider icons_;
 };

@@ -1,6 +1,6 @@
-#include "design.h"
+#include "app/design.h"
 
-#include "../scan/counters.h"
+#include "scan/counters.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -228,8 +228,13 @@ QWidget* create(const Control& control, QWidget& parent) {
     }
     case Kind::Frame:
         return new QGroupBox(text, &parent);
-    case Kind::OpenDialog:
-        return new QFileDialog(&parent, text);
+    case Kind::OpenDialog: {
+        // Every file listed: no filter, start folder, default extension or file name.
+        auto* dialog = new QFileDialog(&parent, text);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        return dialog;
+    }
     }
     Q_UNREACHABLE();
 }

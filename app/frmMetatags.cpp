@@ -1,4 +1,9 @@
-#include "frmMetatags.h"
+// The window, and the steps of its scan: each moves what the analysis of the page found into
+// a result field, then counts what the box holds.
+
+#include "app/frmMetatags.h"
+
+#include "app/qt_text.h"
 
 #include <QPushButton>
 
@@ -6,4 +11,116 @@ frmMetatags::frmMetatags() {
     connect(cmdSearch.button(), &QPushButton::clicked, this, &frmMetatags::cmdSearch_Click);
     connect(cmdRecheck.button(), &QPushButton::clicked, this, &frmMetatags::cmdRecheck_Click);
     Form_Load();
+}
+
+// What tells the description, keywords and robots steps apart.
+struct frmMetatags::MetaTag {
+    scan::Field scan::Analysis::*field;
+    TextBox frmMetatags::*box;
+    Label frmMetatags::*counter;
+    void (frmMetatags::*before)();
+    void (frmMetatags::*count)();
+    Label frmMetatags::*alsoEmptied; // besides the field, when the page has no such tag
+};
+
+const frmMetatags::MetaTag frmMetatags::Description{
+    &scan::Analysis::description,     &frmMetatags::txtDescription,
+    &frmMetatags::lblDescriptionCar,  &frmMetatags::MetaDescriptionBefore,
+    &frmMetatags::MetaDescriptionCar, nullptr};
+const frmMetatags::MetaTag frmMetatags::Keywords{
+    &scan::Analysis::keywords,        &frmMetatags::txtKeywords,     &frmMetatags::lblKeywordsCar,
+    &frmMetatags::MetaKeywordsBefore, &frmMetatags::MetaKeywordsCar, &frmMetatags::lblWordsNum};
+const frmMetatags::MetaTag frmMetatags::Robots{
+    &scan::Analysis::robots,        &frmMetatags::txtRobots,     &frmMetatags::lblRobotsCar,
+    &frmMetatags::MetaRobotsBefore, &frmMetatags::MetaRobotsCar, nullptr};
+
+void frmMetatags::ScanPage() {
+    Scanned = scan::analysePage(*PageText);
+    fill(Scanned.title, txtTitle, lblTitleCar, scan::TitleLimit);
+    MetaDescriptionAfter();
+    MetaKeywordsAfter();
+    MetaRobotsAfter();
+    fill(Scanned.abstract, txtAbstract, lblAbstractCar, std::nullopt);
+    fill(Scanned.author, txtAuthor, lblAuthorCar, std::nullopt);
+    fill(Scanned.copyright, txtCopyright, lblCopyrightCar, std::nullopt);
+    Scanned = {}; // its values view PageText, which the next load replaces
+}
+
+// Title, abstract, author and copyright. An absent tag empties its field and leaves the
+// counter's colour as it was.
+void frmMetatags::fill(const scan::Field& field, TextBox& box, Label& counter,
+                       std::optional<scan::Pos> limit) {
+    if (!field.present()) {
+        box.SetText(QString());
+        counter.SetCaption(QString());
+        return;
+    }
+    box.SetText(field.shown);
+    count(box, counter, limit);
+}
+
+void frmMetatags::MetaDescriptionAfter() {
+    lookupAfter(Description);
+}
+void frmMetatags::MetaDescriptionBefore() {
+    showMeta(Description);
+}
+void frmMetatags::MetaKeywordsAfter() {
+    lookupAfter(Keywords);
+}
+void frmMetatags::MetaKeywordsBefore() {
+    showMeta(Keywords);
+}
+void frmMetatags::MetaRobotsAfter() {
+    lookupAfter(Robots);
+}
+void frmMetatags::MetaRobotsBefore() {
+    showMeta(Robots);
+}
+
+void frmMetatags::lookupAfter(const MetaTag& tag) {
+    if ((Scanned.*tag.field).order == scan::Order::ContentFirst)
+        (this->*tag.before)();
+    else
+        showMeta(tag);
+}
+
+void frmMetatags::showMeta(const MetaTag& tag) {
+    const scan::Field& field = Scanned.*tag.field;
+    if (!field.present()) {
+        (this->*tag.counter).SetCaption(QString());
+        (this->*tag.box).SetText(QString());
+        if (tag.alsoEmptied)
+            (this->*tag.alsoEmptied).SetCaption(QString());
+        return;
+    }
+    (this->*tag.box).SetText(field.shown);
+    (this->*tag.count)();
+}
+
+void frmMetatags::MetaDescriptionCar() {
+    count(txtDescription, lblDescriptionCar, scan::DescriptionLimit);
+}
+
+void frmMetatags::MetaKeywordsCar() {
+    count(txtKeywords, lblKeywordsCar, scan::KeywordsLimit);
+}
+
+void frmMetatags::MetaRobotsCar() {
+    count(txtRobots, lblRobotsCar, std::nullopt);
+}
+
+// The counter rule: the length of what the box holds, then the limit colour where the field
+// has a limit, then the caption.
+void frmMetatags::count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit) {
+    const scan::Counter shown = scan::counterOf(box.Length(), limit);
+    if (shown.colour)
+        counter.SetForeColor(*shown.colour);
+    counter.SetCaption(QString::fromStdString(shown.caption));
+}
+
+void frmMetatags::CountWords() {
+    const scan::Counter shown = scan::wordCounterOf(scan::countWords(asUtf16(txtKeywords.Text())));
+    lblWordsNum.SetCaption(QString::fromStdString(shown.caption));
+    lblWordsNum.SetForeColor(*shown.colour);
 }

@@ -1,15 +1,16 @@
 #pragma once
 
-#include "controls.h"
-#include "design.h"
+#include "app/controls.h"
+#include "app/design.h"
+#include "load/page_text.h"
+#include "scan/analysis.h"
 
 #include <QWidget>
 
 #include <optional>
-#include <string>
 
-// The one window: its controls, the page and the positions and counts that the analysis
-// shares, the commands, and the analysis that fills the result fields.
+// The one window: its controls, the page and what the scan found in it, the commands, and
+// the steps that move what was found into the result fields.
 class frmMetatags : public QWidget {
     Q_OBJECT
 
@@ -42,10 +43,10 @@ private:
     void CountWords();
 
     void lookupAfter(const MetaTag& tag);
-    void lookupBefore(const MetaTag& tag);
-    void nameFirstOnly(scan::Text word, TextBox& box, Label& counter, qsizetype& stored,
-                       bool repairSign);
-    static qsizetype count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit);
+    void showMeta(const MetaTag& tag);
+    void fill(const scan::Field& field, TextBox& box, Label& counter,
+              std::optional<scan::Pos> limit);
+    static void count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit);
 
     // The widgets exist before the controls below find them by name.
     struct Design {
@@ -73,15 +74,6 @@ private:
     Label lblCopyrightCar{*this, "lblCopyrightCar"};
     TextBox txtOriginalFile{*this, "txtOriginalFile"};
 
-    QString PageText;
-    std::u16string SearchCopy; // PageText lower-cased, made once per scan
-    // Counts and positions are their true numbers, however long the page.
-    qsizetype TitleCar = 0;
-    qsizetype DescriptionCar = 0;
-    qsizetype KeywordsCar = 0;
-    qsizetype AbstractCar = 0;
-    qsizetype AuthorCar = 0;
-    qsizetype CopyrightCar = 0;
-    scan::Pos TagStart = 0;
-    scan::Pos TagEnd = 0;
+    load::Page PageText = std::make_shared<const std::string>();
+    scan::Analysis Scanned; // what the scan that runs found in PageText
 };

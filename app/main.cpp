@@ -1,4 +1,4 @@
-#include "frmMetatags.h"
+#include "app/frmMetatags.h"
 
 #include <QApplication>
 

@@ -1,16 +1,21 @@
 #pragma once
 
-#include "../scan/rules.h"
+#include "load/page_text.h"
 
 #include <QString>
 
-// The scan rules read the page text in place; a value they find becomes a QString only when
-// it is written into a control.
-inline scan::Text asText(const QString& text) {
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+#include <string_view>
+
+// Page text becomes a QString only where a control shows it.
+inline QString fromPageText(std::string_view text) {
+    QString shown(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+    QChar* out = shown.data();
+    for (const char byte : text)
+        *out++ = QChar(load::windows1252(static_cast<unsigned char>(byte)));
+    return shown;
 }
 
-inline QString toQString(scan::Text text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
+// A control's text as the counting rules read it.
+inline std::u16string_view asUtf16(const QString& text) {
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }

@@ -3,13 +3,12 @@
 //   metatags_bench --write-page BYTES crlf|lf early|late PATH
 //   metatags_bench --peak-memory PATH         Search PATH in the window; print the peak RSS
 
-#include "../app/frmMetatags.h"
-#include "../app/qt_text.h"
-#include "large_pages.h"
-#include "page_file.h"
-#include "page_generator.h"
-#include "whole_scan.h"
-#include "window_driver.h"
+#include "app/frmMetatags.h"
+#include "bench/page_generator.h"
+#include "load/large_pages.h"
+#include "load/page_file.h"
+#include "scan/analysis.h"
+#include "tests/window_driver.h"
 
 #include <QApplication>
 #include <QDir>
@@ -58,7 +57,7 @@ QString pageFile(const PageShape& shape) {
     return path;
 }
 
-QString pageText(const PageShape& shape) {
+load::Page pageText(const PageShape& shape) {
     return load::readPageFile(pageFile(shape)).text;
 }
 
@@ -88,32 +87,32 @@ void Load(benchmark::State& state) {
 }
 
 void ScanFloor(benchmark::State& state) {
-    const QString page = pageText(shapeOf(state));
-    const scan::Text text = asText(page);
+    const load::Page page = pageText(shapeOf(state));
+    const scan::Text text = *page;
     for (auto _ : state) {
-        const auto lower = std::make_unique_for_overwrite<char16_t[]>(text.size());
-        adviseLargePages(lower.get(), text.size() * sizeof(char16_t));
+        const auto lower = std::make_unique_for_overwrite<char[]>(text.size());
+        adviseLargePages(lower.get(), text.size());
         std::transform(text.begin(), text.end(), lower.get(),
-                       [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 0x20) : c; });
+                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 0x20) : c; });
         benchmark::DoNotOptimize(lower.get());
     }
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
 void Scan(benchmark::State& state) {
-    const QString page = pageText(shapeOf(state));
+    const load::Page page = pageText(shapeOf(state));
     for (auto _ : state) {
-        const WholeScan scanned = scanWhole(asText(page));
-        if (!scanned.tags[0].found.present())
+        const scan::Analysis analysis = scan::analysePage(*page);
+        if (!analysis.title.present())
             state.SkipWithError("the page has no title");
-        benchmark::DoNotOptimize(scanned.tags.data());
+        benchmark::DoNotOptimize(analysis);
     }
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
 // What the toolkit itself takes to show the page text: a bare box, shown and painted.
 void WindowFloor(benchmark::State& state) {
-    const QString page = pageText(shapeOf(state));
+    const QString page = QString::fromLatin1(*pageText(shapeOf(state)));
     QPlainTextEdit box;
     box.resize(769, 153);
     box.show();

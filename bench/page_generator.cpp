@@ -1,4 +1,4 @@
-#include "page_generator.h"
+#include "bench/page_generator.h"
 
 #include <array>
 #include <cstdint>

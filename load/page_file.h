@@ -1,5 +1,7 @@
 #pragma once
 
+#include "load/page_text.h"
+
 #include <QString>
 
 // Reading a page file: read-only, never locked, closed before the call returns.
@@ -10,7 +12,7 @@ namespace load {
 constexpr qint64 MaxPageBytes = qint64(256) * 1024 * 1024;
 
 struct PageFile {
-    QString text;  // the page text, when the file was read whole
+    Page text;     // the page text, empty unless the file was read whole
     QString error; // why it could not be read, in plain words; empty when it was
 };
 

@@ -1,8 +1,8 @@
-#include "page_text.h"
+#include "load/page_text.h"
 
-#include <array>
 #include <bit>
-#include <cstdint>
+#include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -12,51 +12,13 @@ namespace load {
 
 namespace {
 
-// Windows-1252; its five unassigned bytes keep their own code points.
-constexpr std::array<char16_t, 32> High80To9F = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-constexpr std::array<char16_t, 256> Windows1252 = [] {
-    std::array<char16_t, 256> table{};
-    for (int byte = 0; byte < 256; ++byte)
-        table[byte] = static_cast<char16_t>(byte);
-    for (int i = 0; i < 32; ++i)
-        table[0x80 + i] = High80To9F[i];
-    return table;
-}();
-
-bool endsLine(char c) {
+constexpr bool endsLine(char c) {
     return c == '\r' || c == '\n';
 }
 
-#if defined(__SSE2__)
-// Widens sixteen bytes to sixteen characters at once, and answers how many of them, from the
-// first, are plain: neither a line end nor one of 0x80 to 0x9F, which need the table. Only that
-// many characters are kept.
-std::size_t widenPlain(const char* in, char16_t* out) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    const __m128i lineEnd = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')),
-                                         _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')));
-    // As signed bytes, 0x80 to 0x9F are -128 to -97: the only ones below 0xA0's -96.
-    const __m128i high = _mm_cmplt_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xA0)));
-    const __m128i zero = _mm_setzero_si128();
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
-    const auto special = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(lineEnd, high)));
-    return special == 0 ? 16 : static_cast<std::size_t>(std::countr_zero(special));
-}
-#else
-std::size_t widenPlain(const char*, char16_t*) {
-    return 0;
-}
-#endif
-
-} // namespace
-
+// The number of characters the page text of these bytes has: every line end becomes two
+// characters, a lone CR or LF one more than it is.
 std::size_t pageTextLength(std::string_view bytes) {
-    // Every line end becomes two characters: a lone CR or LF one more than it is.
     std::size_t ends = 0, pairs = 0, i = 0;
 #if defined(__SSE2__)
     // Byte-wide counters for up to 255 blocks of sixteen, then added up.
@@ -92,31 +54,54 @@ std::size_t pageTextLength(std::string_view bytes) {
     return length;
 }
 
-void decodePage(std::string_view bytes, char16_t* out) {
-    const std::size_t size = bytes.size();
-    std::size_t i = 0;
-    while (i < size) {
-        // Each byte gives at least one character, so sixteen fit wherever sixteen bytes are left.
-        if (i + 16 <= size) {
-            const std::size_t plain = widenPlain(bytes.data() + i, out);
-            i += plain;
-            out += plain;
-            if (plain == 16)
-                continue;
-        }
-        const char c = bytes[i++];
-        if (endsLine(c)) {
-            if (c == '\r' && i < size && bytes[i] == '\n')
-                ++i;
-            *out++ = u'\r';
-            *out++ = u'\n';
-        } else {
-            *out++ = Windows1252[static_cast<unsigned char>(c)];
-        }
+constexpr std::size_t None = std::string_view::npos;
+
+// The position of the last CR or LF before `end`.
+std::size_t lastLineEnd(const char* bytes, std::size_t end) {
+#if defined(__SSE2__)
+    for (; end >= 16; end -= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + end - 16));
+        const auto ends = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('\r')),
+                                           _mm_cmpeq_epi8(block, _mm_set1_epi8('\n')))));
+        if (ends != 0)
+            return end - 16 + static_cast<std::size_t>(31 - std::countl_zero(ends));
     }
-    if (size > 0 && !endsLine(bytes.back())) {
-        *out++ = u'\r';
-        *out++ = u'\n';
+#endif
+    while (end > 0)
+        if (endsLine(bytes[--end]))
+            return end;
+    return None;
+}
+
+} // namespace
+
+void makePageText(std::string& bytes) {
+    std::size_t in = bytes.size();
+    const std::size_t length = pageTextLength(bytes);
+    if (length == in)
+        return;
+    const bool lastLineOpen = !endsLine(bytes.back());
+    bytes.resize(length);
+    char* text = bytes.data();
+    // From the end backwards, each line moves to its place and gets its CR LF; once nothing
+    // is left to move, the rest already stands where it belongs.
+    std::size_t out = length;
+    if (lastLineOpen) {
+        out -= 2;
+        std::memcpy(text + out, "\r\n", 2);
+    }
+    while (out > in) {
+        const std::size_t lineEnd = lastLineEnd(text, in);
+        const std::size_t lineStart = lineEnd == None ? 0 : lineEnd + 1;
+        out -= in - lineStart;
+        std::memmove(text + out, text + lineStart, in - lineStart);
+        if (lineEnd == None)
+            break;
+        const bool pair = text[lineEnd] == '\n' && lineEnd > 0 && text[lineEnd - 1] == '\r';
+        in = pair ? lineEnd - 1 : lineEnd;
+        out -= 2;
+        std::memcpy(text + out, "\r\n", 2);
     }
 }
 

@@ -1,44 +1,24 @@
-#include "counters.h"
+#include "scan/counters.h"
 
-#include <algorithm>
 #include <limits>
 
 namespace scan {
 
-namespace {
-
-std::u16string decimal(Pos number) {
-    std::u16string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + number % 10));
-        number /= 10;
-    } while (number > 0);
-    return digits;
-}
-
-} // namespace
-
-Counter counterOf(Text boxText, std::optional<Pos> limit) {
-    const auto count = static_cast<Pos>(boxText.size());
-    return {count, decimal(count),
+Counter counterOf(Pos count, std::optional<Pos> limit) {
+    return {count, std::to_string(count),
             limit ? std::optional(limitColour(count, *limit)) : std::nullopt};
 }
 
-Pos countWords(Text keywords) {
-    return std::count(keywords.begin(), keywords.end(), u',') + 1;
+Counter wordCounterOf(Pos words) {
+    return counterOf(words, WordsLimit);
 }
 
-Counter wordCounterOf(Text keywords) {
-    const Pos words = countWords(keywords);
-    return {words, decimal(words), limitColour(words, WordsLimit)};
-}
-
-Pos leadingNumber(Text caption) {
+Pos leadingNumber(std::string_view caption) {
     constexpr Pos Largest = std::numeric_limits<Pos>::max();
-    std::size_t i = caption.find_first_not_of(u' ');
+    std::size_t i = caption.find_first_not_of(' ');
     Pos number = 0;
-    for (; i < caption.size() && caption[i] >= u'0' && caption[i] <= u'9'; ++i) {
-        const int digit = caption[i] - u'0';
+    for (; i < caption.size() && caption[i] >= '0' && caption[i] <= '9'; ++i) {
+        const int digit = caption[i] - '0';
         number = number > (Largest - digit) / 10 ? Largest : number * 10 + digit;
     }
     return number;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "rules.h"
+#include "scan/rules.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -26,23 +27,27 @@ constexpr Rgb limitColour(Pos count, Pos limit) {
     return count <= limit ? Blue : Red;
 }
 
-// What a counter label shows of its box's text: the length in plain decimal digits, in the
-// limit colour where the field has a limit (otherwise the label keeps its colour).
+// What a counter label shows of a count: plain decimal digits, in the limit colour where the
+// field has a limit (otherwise the label keeps its colour).
 struct Counter {
     Pos count;
-    std::u16string caption;
+    std::string caption;
     std::optional<Rgb> colour;
+    friend bool operator==(const Counter&, const Counter&) = default;
 };
 
-Counter counterOf(Text boxText, std::optional<Pos> limit);
+Counter counterOf(Pos count, std::optional<Pos> limit);
 
-// The number of commas plus one: empty entries count, nothing is trimmed.
-Pos countWords(Text keywords);
+// The number of commas plus one: empty entries count, nothing is trimmed. The keywords are
+// counted in the page text and, as the user may have typed them, in the box's text.
+template <typename Char> Pos countWords(std::basic_string_view<Char> keywords) {
+    return std::count(keywords.begin(), keywords.end(), Char(',')) + 1;
+}
 
 // The keyword counter: the number of keywords, in the colour of the limit of 15.
-Counter wordCounterOf(Text keywords);
+Counter wordCounterOf(Pos words);
 
 // The decimal number a caption begins with after leading spaces; 0 when it has no digits.
-Pos leadingNumber(Text caption);
+Pos leadingNumber(std::string_view caption);
 
 } // namespace scan

@@ -1,10 +1,6 @@
-#include "rules.h"
+#include "scan/rules.h"
 
-#include "large_pages.h"
-
-#include <algorithm>
 #include <bit>
-#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -14,72 +10,98 @@ namespace scan {
 
 namespace {
 
-// Lower case for the characters a page can hold, those of Windows-1252, in plain arithmetic
-// so that the copy of a whole page is made many characters at a time.
-constexpr char16_t lower(char16_t c) {
-    const std::uint16_t capital = (std::uint16_t(c - u'A') < 26) |             // A to Z
-                                  (std::uint16_t(c - 0xC0) < 31 && c != 0xD7); // À to Þ, not ×
-    const std::uint16_t nextIsSmall = (c == 0x152) + (c == 0x160) + (c == 0x17D); // Œ, Š, Ž
-    const auto lowered = static_cast<char16_t>(c + capital * 0x20 + nextIsSmall);
-    return c == 0x178 ? char16_t(0xFF) : lowered; // Ÿ
+constexpr bool isLowerAscii(char c) {
+    return c >= 'a' && c <= 'z';
 }
 
+// A page character matches a search text's letter in either case, anything else as it is.
+constexpr char foldFor(char searched) {
+    return isLowerAscii(searched) ? 0x20 : 0;
+}
+
+bool matchesAt(Text page, std::size_t at, Text what) {
+    for (std::size_t i = 0; i < what.size(); ++i)
+        if (static_cast<char>(page[at + i] | foldFor(what[i])) != what[i])
+            return false;
+    return true;
+}
+
+constexpr std::size_t None = Text::npos;
+
 #if defined(__SSE2__)
-// Eight characters at a time are compared with the search text's first and last characters;
-// only where both match is the rest compared.
-std::size_t search(Text text, Text what, std::size_t start) {
-    const std::size_t last = what.size() - 1;
-    const __m128i first = _mm_set1_epi16(static_cast<short>(what.front()));
-    const __m128i end = _mm_set1_epi16(static_cast<short>(what.back()));
-    const auto* data = text.data();
-    std::size_t at = start;
-    for (; at + last + 8 <= text.size(); at += 8) {
-        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + last));
-        auto both = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi16(head, first), _mm_cmpeq_epi16(tail, end))));
-        while (both != 0) {
-            const int bit = std::countr_zero(both);
-            if (text.compare(at + bit / 2, what.size(), what) == 0)
-                return at + bit / 2;
-            both &= ~(3u << bit); // each character sets two bits
-        }
+// Sixteen starts at a time are tested against the search text's first and last characters;
+// only where both match is the rest compared. Bit i of the answer stands for start at + i.
+class Candidates {
+public:
+    explicit Candidates(Text what)
+        : last_(what.size() - 1), first_(_mm_set1_epi8(what.front())),
+          firstFold_(_mm_set1_epi8(foldFor(what.front()))), end_(_mm_set1_epi8(what.back())),
+          endFold_(_mm_set1_epi8(foldFor(what.back()))) {}
+
+    unsigned at(const char* start) const {
+        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start));
+        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start + last_));
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(head, firstFold_), first_),
+                                            _mm_cmpeq_epi8(_mm_or_si128(tail, endFold_), end_))));
     }
-    return text.find(what, at);
-}
-#else
-std::size_t search(Text text, Text what, std::size_t start) {
-    return text.find(what, start);
-}
+
+private:
+    std::size_t last_;
+    __m128i first_, firstFold_, end_, endFold_;
+};
 #endif
+
+// The first start from `start` on at which the page holds `what`.
+std::size_t searchForward(Text page, Text what, std::size_t start) {
+    std::size_t at = start;
+#if defined(__SSE2__)
+    const Candidates candidates(what);
+    for (; at + what.size() - 1 + 16 <= page.size(); at += 16)
+        for (unsigned bits = candidates.at(page.data() + at); bits != 0; bits &= bits - 1)
+            if (const std::size_t found = at + std::countr_zero(bits); matchesAt(page, found, what))
+                return found;
+#endif
+    for (; at + what.size() <= page.size(); ++at)
+        if (matchesAt(page, at, what))
+            return at;
+    return None;
+}
+
+// The last start not after `latest` at which the page holds `what`.
+std::size_t searchBackward(Text page, Text what, std::size_t latest) {
+    std::size_t end = latest + 1; // the starts still to try are those below `end`
+#if defined(__SSE2__)
+    const Candidates candidates(what);
+    for (; end >= 16; end -= 16)
+        for (unsigned bits = candidates.at(page.data() + end - 16); bits != 0;
+             bits &= ~(1u << (31 - std::countl_zero(bits))))
+            if (const std::size_t found = end - 16 + (31 - std::countl_zero(bits));
+                matchesAt(page, found, what))
+                return found;
+#endif
+    for (; end > 0; --end)
+        if (matchesAt(page, end - 1, what))
+            return end - 1;
+    return None;
+}
 
 } // namespace
 
-std::u16string lowerCopy(Text page) {
-    std::u16string copy;
-    copy.reserve(page.size());
-    adviseLargePages(copy.data(), page.size() * sizeof(char16_t));
-    copy.resize(page.size());
-    char16_t* out = copy.data();
-    for (std::size_t i = 0; i < page.size(); ++i)
-        out[i] = lower(page[i]);
-    return copy;
+Pos find(Text page, Text what, Pos from) {
+    const auto start = static_cast<std::size_t>(from > 1 ? from - 1 : 0);
+    if (what.empty() || start + what.size() > page.size())
+        return 0;
+    const std::size_t at = searchForward(page, what, start);
+    return at == None ? 0 : static_cast<Pos>(at) + 1;
 }
 
-Pos find(Text text, Text what, Pos from) {
-    const auto start = static_cast<std::size_t>(std::max<Pos>(from, 1) - 1);
-    if (start > text.size())
+Pos findBefore(Text page, Text what, Pos before) {
+    const Pos latest = before - 1 - static_cast<Pos>(what.size()); // 0-based
+    if (what.empty() || latest < 0 || static_cast<std::size_t>(latest) + what.size() > page.size())
         return 0;
-    const auto at = what.empty() ? text.find(what, start) : search(text, what, start);
-    return at == Text::npos ? 0 : static_cast<Pos>(at) + 1;
-}
-
-Pos findBefore(Text text, Text what, Pos before) {
-    const Pos lastStart = before - 1 - static_cast<Pos>(what.size()); // 0-based
-    if (lastStart < 0)
-        return 0;
-    const auto at = text.rfind(what, static_cast<std::size_t>(lastStart));
-    return at == Text::npos ? 0 : static_cast<Pos>(at) + 1;
+    const std::size_t at = searchBackward(page, what, static_cast<std::size_t>(latest));
+    return at == None ? 0 : static_cast<Pos>(at) + 1;
 }
 
 Pos selfClosingAdjusted(Text page, Pos tagEnd) {
@@ -88,9 +110,9 @@ Pos selfClosingAdjusted(Text page, Pos tagEnd) {
         return first >= 1 && end <= static_cast<Pos>(page.size()) &&
                page.substr(static_cast<std::size_t>(first - 1), ending.size()) == ending;
     };
-    if (endsWith(tagEnd, u"\"/>"))
+    if (endsWith(tagEnd, "\"/>"))
         tagEnd -= 1;
-    if (endsWith(tagEnd, u"\" />"))
+    if (endsWith(tagEnd, "\" />"))
         tagEnd -= 2;
     return tagEnd;
 }
@@ -104,7 +126,7 @@ Text extract(Text page, Pos tagStart, Pos tagEnd, Pos p, Pos q) {
 }
 
 Text repairCopyrightSign(Text value) {
-    return value.starts_with(u"\u00C2\u00A9") ? value.substr(1) : value;
+    return value.starts_with("\xC2\xA9") ? value.substr(1) : value;
 }
 
 } // namespace scan

@@ -1,25 +1,25 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
-// The search rules shared by every lookup: plain functions over the page text.
-// Positions are 1-based character positions, as the lookups store them; 0 means "none".
+// The search rules shared by every lookup: plain functions over the page text, whose every
+// byte is one Windows-1252 character. Positions are 1-based character positions, as the
+// lookups store them; 0 means "none".
 namespace scan {
 
-using Text = std::u16string_view;
+using Text = std::string_view;
 using Pos = std::ptrdiff_t;
 
-// The copy of the page in which every search runs: each character lower-cased, one for one,
-// so that a position in it is the same position in the page.
-std::u16string lowerCopy(Text page);
+// The smallest position not less than `from` at which the page, lower-cased, holds `what`, or
+// 0. Search texts are written in lower case: their letters match either case in the page, and
+// every other character must stand as it is. This is the search in the lower-cased copy of the
+// page without the copy: no Windows-1252 letter lower-cases to an ASCII one or from one.
+Pos find(Text page, Text what, Pos from);
 
-// The smallest position not less than `from` at which `text` holds `what`, or 0.
-Pos find(Text text, Text what, Pos from);
-
-// The last position at which `what` stands wholly before position `before`, or 0.
-Pos findBefore(Text text, Text what, Pos before);
+// The last position at which the page, lower-cased, holds `what` wholly before position
+// `before`, or 0.
+Pos findBefore(Text page, Text what, Pos before);
 
 // Moves a meta tag's ">" back over a "/>" or " />" that follows the closing quote,
 // so that every ending leaves the end mark just after that quote.

@@ -1,5 +1,5 @@
-#include "../app/frmMetatags.h"
-#include "window_driver.h"
+#include "app/frmMetatags.h"
+#include "tests/window_driver.h"
 
 #include <QApplication>
 #include <QFontInfo>

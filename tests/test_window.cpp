@@ -1,5 +1,5 @@
-#include "../app/controls.h"
-#include "window_driver.h"
+#include "app/controls.h"
+#include "tests/window_driver.h"
 
 #include <QFile>
 #include <QLineEdit>

@@ -1,8 +1,9 @@
-#include "window_driver.h"
+#include "tests/window_driver.h"
 
-#include "../app/frmMetatags.h"
+#include "app/frmMetatags.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -13,26 +14,40 @@
 #include <QTest>
 #include <QTimer>
 
-// Waits for the Open dialog to come up inside the command, then types the path and presses
-// Enter, or presses Escape.
-void WindowDriver::answerOpenDialog(const QString& path) {
+// Waits for the Open dialog to come up inside the command, then answers it.
+void WindowDriver::onOpenDialog(const std::function<void(QFileDialog&)>& answer) {
     auto* attempt = new QTimer;
-    QObject::connect(attempt, &QTimer::timeout, attempt, [this, attempt, path] {
+    QObject::connect(attempt, &QTimer::timeout, attempt, [this, attempt, answer] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
+        // A user types into the dialog once it is active; before that, the dialog would take
+        // the file that the typed path selects in its list and name it relative to the folder
+        // it shows, which may be another one.
+        if (!dialog->isActiveWindow()) {
+            dialog->activateWindow();
+            return;
+        }
         attempt->deleteLater();
         attempt->stop();
         ++dialogsAnswered_;
+        answer(*dialog);
+    });
+    attempt->start(10);
+}
+
+// Types the path and presses Enter, or presses Escape.
+void WindowDriver::answerOpenDialog(const QString& path) {
+    onOpenDialog([path](QFileDialog& dialog) {
         if (path.isEmpty()) {
-            QTest::keyClick(dialog, Qt::Key_Escape);
+            QTest::keyClick(&dialog, Qt::Key_Escape);
             return;
         }
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->setFocus();
         name->setText(path);
         QTest::keyClick(name, Qt::Key_Return);
     });
-    attempt->start(10);
 }
 
 WindowDriver::WindowDriver() : window_(new frmMetatags) {
@@ -73,6 +88,15 @@ void WindowDriver::typePath(const QString& path) {
     box->selectAll();
     QTest::keyClick(box, Qt::Key_Delete);
     QTest::keyClicks(box, path);
+}
+
+// Characters that no key types, a NUL or a line break, come by the clipboard.
+void WindowDriver::pastePath(const QString& path) {
+    auto* box = qobject_cast<QLineEdit*>(control("txtHTML"));
+    box->setFocus();
+    box->selectAll();
+    QApplication::clipboard()->setText(path);
+    QTest::keySequence(box, QKeySequence::Paste);
 }
 
 QString WindowDriver::shown(const char* name) const {

@@ -1,7 +1,7 @@
 // Renders the window after a Search of the sample page, for the README:
 //   window_picture SAMPLE OUTPUT.png
-#include "../app/frmMetatags.h"
-#include "window_driver.h"
+#include "app/frmMetatags.h"
+#include "tests/window_driver.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,14 +1,13 @@
-// libFuzzer target: any bytes as a page file, read and scanned as the window does, with the
-// invariants that must hold for every page.
+// libFuzzer target: any bytes as a page file, made into the page text and analysed as the
+// window analyses it, with the invariants that must hold for every page.
 
-#include "../whole_scan.h"
-#include "page_text.h"
+#include "load/page_text.h"
+#include "scan/analysis.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 
 namespace {
@@ -20,67 +19,73 @@ void require(bool holds, const char* what) {
     }
 }
 
-void checkPageText(std::u16string_view page) {
-    require(page.empty() || page.ends_with(u"\r\n"), "every line ends with CR LF");
+void checkPageText(std::string_view page) {
+    require(page.empty() || page.ends_with("\r\n"), "every line ends with CR LF");
     for (std::size_t i = 0; i < page.size(); ++i) {
-        if (page[i] == u'\r')
-            require(i + 1 < page.size() && page[i + 1] == u'\n', "a CR is followed by LF");
-        if (page[i] == u'\n')
-            require(i > 0 && page[i - 1] == u'\r', "an LF follows a CR");
+        if (page[i] == '\r')
+            require(i + 1 < page.size() && page[i + 1] == '\n', "a CR is followed by LF");
+        if (page[i] == '\n')
+            require(i > 0 && page[i - 1] == '\r', "an LF follows a CR");
     }
 }
 
-void checkFound(scan::Text page, const scan::Found& found) {
+bool isDecimal(std::string_view caption) {
+    return !caption.empty() && (caption.size() == 1 || caption[0] != '0') &&
+           std::all_of(caption.begin(), caption.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void checkCounter(const scan::Counter& counter, scan::Pos count) {
+    require(counter.count == count, "the count is the length");
+    require(isDecimal(counter.caption) && scan::leadingNumber(counter.caption) == count,
+            "the caption is the count in plain decimal digits");
+}
+
+void checkField(scan::Text page, const scan::Field& field) {
     const auto size = static_cast<scan::Pos>(page.size());
-    if (!found.present()) {
-        require(found.value.empty(), "an absent tag has no value");
+    if (!field.present()) {
+        require(field.shown.empty() && !field.counter, "an absent tag shows nothing");
         return;
     }
+    const scan::Found& found = field.found;
     require(1 <= found.start && found.start <= found.end && found.end <= size,
             "positions stay inside the page");
     require(found.value.empty() || (found.value.data() >= page.data() &&
                                     found.value.data() + found.value.size() <= page.data() + size),
             "a value is a part of the page");
+    require(field.shown.size() + 1 >= found.value.size() && found.value.ends_with(field.shown),
+            "the copyright repair removes at most the first character");
+    require(field.counter.has_value(), "a present tag is counted");
+    checkCounter(*field.counter, static_cast<scan::Pos>(field.shown.size()));
 }
 
-bool isDecimal(std::u16string_view caption) {
-    return !caption.empty() && (caption.size() == 1 || caption[0] != u'0') &&
-           std::all_of(caption.begin(), caption.end(),
-                       [](char16_t c) { return c >= u'0' && c <= u'9'; });
-}
-
-// The counter of a box that shows `value`: its caption is the decimal length of the value.
-void checkCounter(const scan::Counter& counter, scan::Text value) {
-    require(counter.count == static_cast<scan::Pos>(value.size()), "the count is the length");
-    require(isDecimal(counter.caption) && scan::leadingNumber(counter.caption) == counter.count,
-            "the caption is the length in plain decimal digits");
+// The content-first lookup runs only when the name-first search text does not occur.
+void checkOrder(scan::Text page, const scan::Field& field, std::string_view word) {
+    if (field.order == scan::Order::ContentFirst)
+        require(scan::find(page, "<meta name=\"" + std::string(word) + "\" content=", 1) == 0,
+                "content first only without the name-first search text");
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    std::u16string page(load::pageTextLength(bytes), u'\0');
-    load::decodePage(bytes, page.data());
+    std::string page(reinterpret_cast<const char*>(data), size);
+    load::makePageText(page);
     checkPageText(page);
 
-    const WholeScan scanned = scanWhole(page);
-    require(scanned.searchCopy.size() == page.size(), "the search copy is one character for one");
-    for (const ScannedTag& tag : scanned.tags) {
-        checkFound(page, tag.found);
-        require(tag.shown.size() + 1 >= tag.found.value.size() &&
-                    tag.found.value.ends_with(tag.shown),
-                "the copyright repair removes at most the first character");
-        if (tag.counter)
-            checkCounter(*tag.counter, tag.shown);
-    }
-    if (scanned.words) {
-        const scan::Text keywords = scanned.tags[2].shown;
-        require(scanned.words->count == 1 + std::count(keywords.begin(), keywords.end(), u','),
-                "keywords are the commas plus one");
-        require(isDecimal(scanned.words->caption) &&
-                    scan::leadingNumber(scanned.words->caption) == scanned.words->count,
-                "the word caption is the count in plain decimal digits");
-    }
+    const scan::Analysis analysis = scan::analysePage(page);
+    for (const scan::Field* field :
+         {&analysis.title, &analysis.description, &analysis.keywords, &analysis.robots,
+          &analysis.abstract, &analysis.author, &analysis.copyright})
+        checkField(page, *field);
+    checkOrder(page, analysis.description, "description");
+    checkOrder(page, analysis.keywords, "keywords");
+    checkOrder(page, analysis.robots, "robots");
+
+    const auto& keywords = analysis.keywords.counter;
+    require(analysis.words.has_value() == (keywords && keywords->count > 0),
+            "keywords are counted when their counter is above 0");
+    if (analysis.words)
+        checkCounter(*analysis.words, 1 + std::count(analysis.keywords.shown.begin(),
+                                                     analysis.keywords.shown.end(), ','));
     return 0;
 }
