@@ -1,12 +1,14 @@
 # make run: install what is missing, build, open the window.
 # make test: install what is missing, build, run every test headless.
+# make package: the Debian package, build/metatags_VERSION_ARCH.deb.
 
 BUILD := build
 SANITIZED_BUILD := build-sanitized
 FUZZ_BUILD := build-fuzz
 JOBS := $(shell nproc)
 PACKAGES := cmake make g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev libgtest-dev \
-	libbenchmark-dev python3 python3-lxml fonts-wine fonts-liberation2
+	libbenchmark-dev python3 python3-lxml fonts-wine fonts-liberation2 fonts-dejavu-core \
+	dpkg-dev desktop-file-utils appstream xvfb xdotool x11-utils
 
 # A sanitizer report fails the run.
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
@@ -14,17 +16,18 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 FUZZ_SECONDS ?= 600
 
-.PHONY: run test build sanitized fuzz fuzz-build fuzz-run bench packages picture
+.PHONY: run test build sanitized fuzz fuzz-build fuzz-run bench packages picture package
 
 run: build
 	./$(BUILD)/metatags
 
 # Every test, then the same tests with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and a short fuzz run of the scan.
+# a short fuzz run of the scan, and the Debian package built, installed and removed.
 test: build sanitized fuzz-build
 	$(MAKE) --no-print-directory fuzz-run FUZZ_SECONDS=60
 	cd $(SANITIZED_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure
 	cd $(BUILD) && ctest --output-on-failure
+	tests/package/check-package.sh
 
 sanitized: packages
 	cmake -S . -B $(SANITIZED_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
@@ -59,6 +62,10 @@ picture: build
 build: packages
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) --parallel $(JOBS)
+
+# Installs with its dependencies: apt-get install ./build/metatags_*.deb
+package: build
+	cd $(BUILD) && cpack
 
 # Debian packages: installed with apt-get, through sudo when not root.
 packages:
