@@ -150,8 +150,10 @@ void DesignTest::iconSizes() {
 // The whole picture shows inside its border, from the image drawn for the screen: 48 px, or 96 px
 // where the screen has twice the pixels (the test runs at QT_SCALE_FACTOR=2 too).
 void DesignTest::picture() {
-    WindowDriver driver;
-    QWidget* box = driver.control("Picture1");
+    // Not shown: the picture needs no more, and Qt 6.4 leaks the glyphs of a window shown at
+    // twice the pixels, which the sanitized run would report.
+    frmMetatags window;
+    auto* box = window.findChild<QLabel*>(QStringLiteral("Picture1"));
     const int ratio = qRound(box->devicePixelRatio());
     QCOMPARE(ratio, qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
                         ? qEnvironmentVariableIntValue("QT_SCALE_FACTOR")
