@@ -1,23 +1,26 @@
 # make run: install what is missing, build, open the window.
 # make test: install what is missing, build, run every test headless.
+# make package: the Debian package, build/metatags_VERSION_ARCH.deb.
 
 # The builds are CMake's presets (CMakePresets.json): dev, sanitizers, fuzz and bench.
 JOBS := $(shell nproc)
 PACKAGES := cmake make g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev libgtest-dev \
-	libbenchmark-dev python3 python3-lxml fonts-wine fonts-liberation2
+	libbenchmark-dev python3 python3-lxml fonts-liberation2 fonts-dejavu-core \
+	dpkg-dev desktop-file-utils appstream xvfb xdotool x11-utils
 FUZZ_SECONDS ?= 600
 
-.PHONY: run test build sanitized fuzz fuzz-build fuzz-run bench packages picture
+.PHONY: run test build sanitized fuzz fuzz-build fuzz-run bench packages picture package
 
 run: build
 	./build/metatags
 
 # Every test, then the same tests with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and a short fuzz run of the scan.
+# a short fuzz run of the scan, and the Debian package built, installed and removed.
 test: build sanitized fuzz-build
 	$(MAKE) --no-print-directory fuzz-run FUZZ_SECONDS=60
 	ctest --preset sanitizers
 	ctest --preset dev
+	tests/package/check-package.sh
 
 # A sanitizer report fails the run.
 sanitized: packages
@@ -51,6 +54,10 @@ picture: build
 build: packages
 	cmake --preset dev
 	cmake --build --preset dev --parallel $(JOBS)
+
+# Installs with its dependencies: apt-get install ./build/metatags_*.deb
+package: build
+	cd build && cpack
 
 # Debian packages: installed with apt-get, through sudo when not root.
 packages:

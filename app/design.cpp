@@ -7,6 +7,8 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -147,6 +149,9 @@ constexpr int ClientWidth = 12750;
 constexpr int ClientHeight = 9840;
 constexpr const char* Caption = "Orlimo 3.0 - Copyright \u00A9 2026 the metatags authors";
 
+// The sizes the icon is drawn at, each to be legible at its size (images/icon-N.png).
+constexpr std::array IconSizes{16, 22, 24, 32, 48, 64, 128, 256};
+
 // Debian's fonts-wine ships "MS Sans Serif" and "Tahoma" outside fontconfig's path.
 void registerWineFonts() {
     static const bool registered = [] {
@@ -194,7 +199,10 @@ QWidget* create(const Control& control, QWidget& parent) {
     switch (control.looks.kind) {
     case Kind::PictureBox: {
         auto* picture = new QLabel(&parent);
-        picture->setPixmap(QPixmap(text));
+        // QIcon also takes the picture's "@2x" image and hands it out where the screen has twice
+        // the pixels, so that the picture is not blown up soft.
+        const QIcon image(text);
+        picture->setPixmap(image.pixmap(QImageReader(text).size(), picture->devicePixelRatio()));
         picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         picture->setFocusPolicy(Qt::StrongFocus);
         return picture;
@@ -261,9 +269,22 @@ void applyLooks(QWidget& widget, const Looks& looks, const QPalette& windowPalet
         frame->setFrameShape(QFrame::Panel);
         frame->setFrameShadow(QFrame::Sunken);
         frame->setLineWidth(1);
+        // The picture is one pixel larger than the box within its border: the border's bottom and
+        // right edges fall just outside the box, so that the picture shows whole.
+        if (looks.kind == Kind::PictureBox)
+            frame->setFrameRect(frame->rect().adjusted(0, 0, 1, 1));
     }
     if (auto* label = qobject_cast<QLabel*>(&widget); label && looks.kind == Kind::Label)
         label->setAlignment(looks.alignment);
+}
+
+// Each size drawn for itself, so that a title bar shows a legible icon, not the design's image
+// shrunk to a smudge.
+QIcon windowIcon() {
+    QIcon icon(QStringLiteral(":/images/icon.png"));
+    for (int size : IconSizes)
+        icon.addFile(QStringLiteral(":/images/icon-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 } // namespace
@@ -272,7 +293,7 @@ void build(QWidget& window) {
     registerWineFonts();
     window.setObjectName(QStringLiteral("frmMetatags"));
     window.setWindowTitle(QString::fromUtf8(Caption));
-    window.setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
+    window.setWindowIcon(windowIcon());
     window.setFont(qtFont(WindowFont));
     window.resize(pixels(ClientWidth), pixels(ClientHeight));
 
