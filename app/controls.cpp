@@ -3,6 +3,7 @@
 #include "app/qt_text.h"
 
 #include <QAbstractItemView>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,4 +105,9 @@ void CommonDialog::ShowOpen() {
         name->clear();
     if (dialog_->exec() == QDialog::Accepted && !dialog_->selectedFiles().isEmpty())
         fileName_ = QDir::toNativeSeparators(dialog_->selectedFiles().constFirst());
+    // The toolkit leaves the list that completes a typed file name open over the window, and
+    // the keyboard with it: the list goes, and the window takes the keyboard back.
+    for (auto* completer : dialog_->findChildren<QCompleter*>())
+        completer->popup()->hide();
+    dialog_->parentWidget()->activateWindow();
 }

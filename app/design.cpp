@@ -2,7 +2,6 @@
 
 #include "scan/counters.h"
 
-#include <QDir>
 #include <QFileDialog>
 #include <QFont>
 #include <QFontDatabase>
@@ -42,7 +41,10 @@ struct Font {
     const char* family;
     double points;
     bool bold;
-    QFont::StyleHint kind; // what to fall back on where the family is missing
+    // Where the system has no scalable face of the family in the asked weight: a face of the
+    // same kind and nearly the same metrics, and failing that, what fontconfig picks for it.
+    const char* standIn;
+    QFont::StyleHint kind;
 };
 
 struct Looks {
@@ -66,11 +68,12 @@ struct Control {
 
 constexpr int TwipsPerPixel = 15;
 
-constexpr Font WindowFont{"MS Sans Serif", 8.25, false, QFont::SansSerif};
-constexpr Font WindowFontBold{"MS Sans Serif", 8.25, true, QFont::SansSerif};
-constexpr Font CounterFont{"Tahoma", 12, true, QFont::SansSerif};
-constexpr Font ResultFont{"Courier New", 9.75, false, QFont::Monospace};
-constexpr Font PageFont{"Courier New", 8.25, false, QFont::Monospace};
+constexpr Font WindowFont{"MS Sans Serif", 8.25, false, "Liberation Sans", QFont::SansSerif};
+constexpr Font WindowFontBold{"MS Sans Serif", 8.25, true, "Liberation Sans", QFont::SansSerif};
+constexpr Font CounterFont{"Tahoma", 12, true, "Liberation Sans", QFont::SansSerif};
+constexpr Font CounterFontRegular{"Tahoma", 12, false, "Liberation Sans", QFont::SansSerif};
+constexpr Font ResultFont{"Courier New", 9.75, false, "Liberation Mono", QFont::Monospace};
+constexpr Font PageFont{"Courier New", 8.25, false, "Liberation Mono", QFont::Monospace};
 
 constexpr Rgb Black{0, 0, 0};
 constexpr Rgb DarkGreen{0, 128, 0};
@@ -127,7 +130,7 @@ constexpr std::array Controls = std::to_array<Control>({
     {"lblAbstractCar", CounterLabel, Frame, 1440, 3600, 735, 615, " "},
     {"txtAbstract", MultiLineResult, Frame, 2280, 3600, 9495, 615, ""},
     {"lblRobots", CaptionLabel, Frame, 240, 4320, 1080, 255, "Robots"},
-    {"lblRobotsCar", with(CounterLabel, [](Looks& l) { l.font = Font{"Tahoma", 12, false, QFont::SansSerif}; l.foreColor = Silver; }), Frame, 1440, 4320, 735, 375, " "},
+    {"lblRobotsCar", with(CounterLabel, [](Looks& l) { l.font = CounterFontRegular; l.foreColor = Silver; }), Frame, 1440, 4320, 735, 375, " "},
     {"txtRobots", SingleLineResult, Frame, 2280, 4320, 9495, 375, ""},
     {"lblAuthor", CaptionLabel, Frame, 240, 4800, 1080, 255, "Author"},
     {"lblAuthorCar", CounterLabel, Frame, 1440, 4800, 735, 375, " "},
@@ -152,35 +155,22 @@ constexpr const char* Caption = "Orlimo 3.0 - Copyright \u00A9 2026 the metatags
 // The sizes the icon is drawn at, each to be legible at its size (images/icon-N.png).
 constexpr std::array IconSizes{16, 22, 24, 32, 48, 64, 128, 256};
 
-// Debian's fonts-wine ships "MS Sans Serif" and "Tahoma" outside fontconfig's path.
-void registerWineFonts() {
-    static const bool registered = [] {
-        const QDir folder(QStringLiteral("/usr/share/wine/fonts"));
-        for (const char* file : {"ms_sans_serif.ttf", "tahoma.ttf", "tahomabd.ttf"})
-            if (folder.exists(QLatin1String(file)))
-                QFontDatabase::addApplicationFont(folder.filePath(QLatin1String(file)));
-        return true;
-    }();
-    Q_UNUSED(registered);
-}
-
-bool hasBoldFace(const QString& family) {
+// A face that draws the weight asked for at any size: a bitmap face does not scale, and a
+// family without a bold face would have its regular one drawn instead.
+bool drawsAtAnySize(const QString& family, bool bold) {
     const QStringList styles = QFontDatabase::styles(family);
     return std::any_of(styles.begin(), styles.end(), [&](const QString& style) {
-        return QFontDatabase::weight(family, style) >= QFont::Bold;
+        return QFontDatabase::isSmoothlyScalable(family, style) &&
+               !QFontDatabase::italic(family, style) &&
+               (QFontDatabase::weight(family, style) >= QFont::Bold) == bold;
     });
 }
 
 QFont qtFont(const Font& font) {
-    QString family = QLatin1String(font.family);
-    // Wine's "MS Sans Serif" has no bold face; Tahoma, drawn as its successor, stands in.
-    if (font.bold && QFontDatabase::hasFamily(family) && !hasBoldFace(family) &&
-        QFontDatabase::hasFamily(QStringLiteral("Tahoma")))
-        family = QStringLiteral("Tahoma");
-    QFont qt(family);
-    // Wine's "MS Sans Serif" would join the "TM" of "HTML" into one trademark sign.
-    qt.setStyleHint(font.kind, family == QLatin1String("MS Sans Serif") ? QFont::PreferNoShaping
-                                                                        : QFont::PreferDefault);
+    const QString family = QString::fromLatin1(font.family);
+    QFont qt;
+    qt.setFamily(drawsAtAnySize(family, font.bold) ? family : QString::fromLatin1(font.standIn));
+    qt.setStyleHint(font.kind);
     qt.setPointSizeF(font.points);
     qt.setWeight(font.bold ? QFont::Bold : QFont::Normal);
     return qt;
@@ -276,6 +266,14 @@ void applyLooks(QWidget& widget, const Looks& looks, const QPalette& windowPalet
     }
     if (auto* label = qobject_cast<QLabel*>(&widget); label && looks.kind == Kind::Label)
         label->setAlignment(looks.alignment);
+    // The style would shade the face with a gradient, paler than the designed colour: the face
+    // is flat in it, with a raised border that sinks while the button is pressed.
+    if (looks.kind == Kind::CommandButton && looks.backColor)
+        widget.setStyleSheet(
+            QStringLiteral("QPushButton { background-color: %1; border: 2px outset %1; }"
+                           "QPushButton:pressed { border-style: inset; }"
+                           "QPushButton:focus { border-color: palette(highlight); }")
+                .arg(qtColour(*looks.backColor).name()));
 }
 
 // Each size drawn for itself, so that a title bar shows a legible icon, not the design's image
@@ -290,7 +288,6 @@ QIcon windowIcon() {
 } // namespace
 
 void build(QWidget& window) {
-    registerWineFonts();
     window.setObjectName(QStringLiteral("frmMetatags"));
     window.setWindowTitle(QString::fromUtf8(Caption));
     window.setWindowIcon(windowIcon());

@@ -2,6 +2,8 @@
 #include "tests/window_driver.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QIcon>
@@ -16,7 +18,8 @@
 #include <algorithm>
 
 // The window as its design gives it, read from the real widgets. Sizes are in pixels
-// (twips / 15); fonts are the family asked for, its size and whether it is drawn bold.
+// (twips / 15); fonts are the family of the face that draws, its size and its weight, with
+// "bitmap" where the face cannot draw at any size.
 
 namespace {
 
@@ -26,15 +29,21 @@ const char* const CounterFont = "Tahoma,12,bold";
 const char* const ResultFont = "Courier New,9.75,regular";
 
 QString fontOf(const QWidget* widget) {
-    const QFont font = widget->font();
-    QString family = font.family();
-    // Where wine's "MS Sans Serif" has no bold face, Tahoma draws the bold.
-    if (family == QLatin1String("Tahoma") && font.pointSizeF() == 8.25)
-        family = QStringLiteral("MS Sans Serif");
-    return QStringLiteral("%1,%2,%3")
+    const QFontInfo drawn(widget->font());
+    QString family = drawn.family();
+    // Where the system has no scalable face of the design's family, its stand-in draws.
+    if (family == QLatin1String("Liberation Sans"))
+        family =
+            drawn.pointSizeF() < 10 ? QStringLiteral("MS Sans Serif") : QStringLiteral("Tahoma");
+    if (family == QLatin1String("Liberation Mono"))
+        family = QStringLiteral("Courier New");
+    return QStringLiteral("%1,%2,%3%4")
         .arg(family)
-        .arg(font.pointSizeF())
-        .arg(QFontInfo(font).bold() ? "bold" : "regular");
+        .arg(drawn.pointSizeF())
+        .arg(drawn.weight() >= QFont::Bold     ? "bold"
+             : drawn.weight() == QFont::Normal ? "regular"
+                                               : "other weight")
+        .arg(QFontDatabase::isSmoothlyScalable(drawn.family(), drawn.styleName()) ? "" : ",bitmap");
 }
 
 QString colour(const QWidget* widget, QPalette::ColorRole role) {
@@ -72,6 +81,10 @@ private slots:
     void picture();
     void controls_data();
     void controls();
+    void fonts_data() { controls_data(); }
+    void fonts();
+    void buttonsAreFlatInTheirColours();
+    void openDialogLeavesNothingBehind();
     void boxes_data();
     void boxes();
     void counterLabels();
@@ -242,6 +255,55 @@ void DesignTest::controls() {
             QCOMPARE(colour(label, QPalette::WindowText),
                      driver.window().palette().color(QPalette::WindowText).name());
         }
+    }
+}
+
+// The face that draws each control: the design's family or its stand-in, at the design's size
+// and weight, and able to draw at any size (the test runs at QT_SCALE_FACTOR=2 too).
+void DesignTest::fonts() {
+    QFETCH(QString, font);
+    // Not shown, as the picture test says why.
+    frmMetatags window;
+    QCOMPARE(fontOf(window.findChild<QWidget*>(QLatin1String(QTest::currentDataTag()))), font);
+}
+
+// The command buttons' faces are their designed colours, flat, not shaded by the style.
+void DesignTest::buttonsAreFlatInTheirColours() {
+    WindowDriver driver;
+    for (const auto& [name, designed] : {std::pair{"cmdSearch", QColor(255, 192, 128)},
+                                         std::pair{"cmdRecheck", QColor(192, 255, 192)}}) {
+        const QImage face = driver.control(name)->grab().toImage();
+        for (const QPoint at : {QPoint(5, 5), QPoint(5, face.height() - 6),
+                                QPoint(face.width() - 6, face.height() / 2)})
+            QCOMPARE(face.pixelColor(at).name(), designed.name());
+    }
+}
+
+// A path typed into the Open dialog as a user types it: when the dialog closes, no list of
+// completions or any other window stays on screen, the window has the keyboard back, and the
+// next Search starts with an empty file-name box.
+void DesignTest::openDialogLeavesNothingBehind() {
+    WindowDriver driver;
+    driver.activate();
+    const QString path = driver.writePage("<title>typed</title>");
+    QString nameAtStart = QStringLiteral("(not asked)");
+    const auto typePath = [&](QFileDialog& dialog) {
+        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        nameAtStart = name->text();
+        QTest::keyClicks(name, path);
+        QTest::keyClick(name, Qt::Key_Return);
+    };
+    for (int search = 0; search < 2; ++search) {
+        driver.onOpenDialog(typePath);
+        QTest::mouseClick(driver.control("cmdSearch"), Qt::LeftButton);
+        QCOMPARE(driver.shown("txtTitle"), QStringLiteral("typed"));
+        QCOMPARE(nameAtStart, QString());
+        QStringList shown;
+        for (const QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible())
+                shown << window->objectName() + ':' + window->metaObject()->className();
+        QCOMPARE(shown, QStringList{"frmMetatags:frmMetatags"});
+        QTRY_COMPARE(QApplication::activeWindow(), &driver.window());
     }
 }
 
