@@ -623,11 +623,13 @@ std::size_t PlainTextBox::rowEnd(const Row& row) const {
     return row.endsLine ? row.end : rows_.previousCluster(row.end);
 }
 
-// Where Up or Down, `count` rows away, put the caret, at the x where they began.
+// Where Up or Down, `count` rows away, put the caret: at the x where they began, or without
+// wrapping in the same column.
 std::size_t PlainTextBox::rowsAway(long count) {
     Row row = rows_.rowAt(caret_);
+    const bool wrapping = wrapMode_ == WidgetWidth;
     if (goalX_ < 0)
-        goalX_ = glyphsOf(row).xAt(caret_);
+        goalX_ = wrapping ? glyphsOf(row).xAt(caret_) : static_cast<qreal>(caret_ - row.start);
     for (; count > 0; --count) {
         if (row.end == text_.size())
             return text_.size();
@@ -639,7 +641,9 @@ std::size_t PlainTextBox::rowsAway(long count) {
             return 0;
         row = *before;
     }
-    return positionInRow(row, goalX_);
+    if (wrapping)
+        return positionInRow(row, goalX_);
+    return rows_.boundaryFrom(std::min(row.start + static_cast<std::size_t>(goalX_), row.end));
 }
 
 void PlainTextBox::setCaret(std::size_t position, bool select) {

@@ -159,7 +159,7 @@ private:
     std::size_t shift_ = 0; // without wrapping: the characters of each line left of the view
     std::size_t caret_ = 0;
     std::size_t anchor_ = 0; // the other end of the selection
-    qreal goalX_ = -1;       // the x that Up and Down keep, once they have begun
+    qreal goalX_ = -1;       // the x, or without wrapping the column, that Up and Down keep
     bool readOnly_ = false;
     bool tabChangesFocus_ = false;
     LineWrapMode wrapMode_ = WidgetWidth;

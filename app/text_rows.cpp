@@ -206,8 +206,17 @@ void TextRows::changed(const Change& change) {
             move(start);
     } else if (change.position > line.start) {
         line.breakFree = std::min(line.breakFree, change.position);
-        if (line.end == None || change.position <= line.end)
-            line.end = None;
+        // The line's end stays known unless the edit took it away or brought a line break.
+        if (line.end != None && change.position <= line.end) {
+            const std::size_t inserted = change.position + change.inserted;
+            const std::size_t lineBreak = text_.findLineBreak(change.position, inserted);
+            if (change.position + change.removed > line.end)
+                line.end = None;
+            else if (lineBreak < inserted)
+                line.end = lineBreak;
+            else
+                line.end = line.end - change.removed + change.inserted;
+        }
         const std::size_t reach = change.position > EditReach ? change.position - EditReach : 0;
         line.rowStarts.erase(std::lower_bound(line.rowStarts.begin(), line.rowStarts.end(), reach),
                              line.rowStarts.end());

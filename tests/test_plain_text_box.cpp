@@ -38,9 +38,13 @@ QAccessibleTextInterface* accessibleText(PlainTextBox& box) {
     return QAccessible::queryAccessibleInterface(&box)->textInterface();
 }
 
-// The text position shown at the left of the viewport at height y.
+// The text position shown at this point of the viewport.
+int positionAt(PlainTextBox& box, QPoint point) {
+    return accessibleText(box)->offsetAtPoint(box.viewport()->mapToGlobal(point));
+}
+
 int positionAtY(PlainTextBox& box, int y) {
-    return accessibleText(box)->offsetAtPoint(box.viewport()->mapToGlobal(QPoint(0, y)));
+    return positionAt(box, {0, y});
 }
 
 int topRowStart(PlainTextBox& box) {
@@ -86,6 +90,7 @@ private slots:
     void rowsWrap();
     void endStaysOnTheRow_data();
     void endStaysOnTheRow();
+    void withoutWrapping();
     void lineBreaksAndNul_data();
     void lineBreaksAndNul();
     void otherWidthsStayInside_data();
@@ -174,6 +179,26 @@ void PlainTextBoxTest::endStaysOnTheRow() {
     box->setLineWrapMode(mode);
     QTest::keyClick(box.get(), Qt::Key_End);
     QCOMPARE(box->cursorPosition(), end);
+}
+
+// Without wrapping, the view follows the caret sideways, and Up and Down keep its column.
+void PlainTextBoxTest::withoutWrapping() {
+    const auto box = makeBox(QString(5000, QLatin1Char('w')) + QStringLiteral("\r\nshort"));
+    box->setLineWrapMode(PlainTextBox::NoWrap);
+    QTest::keyClick(box.get(), Qt::Key_End);
+    QCOMPARE(box->cursorPosition(), 5000);
+    QVERIFY(qAbs(positionAt(*box, {box->viewport()->width() - 8, 6}) - 5000) <= 2);
+    QTest::keyClick(box.get(), Qt::Key_Down);
+    QCOMPARE(box->cursorPosition(), 5007);
+    QTest::keyClick(box.get(), Qt::Key_Up);
+    QCOMPARE(box->cursorPosition(), 5000);
+    QVERIFY(!box->horizontalScrollBar()->isVisible());
+
+    box->setCursorPosition(4990); // a line break typed into the long line ends it there
+    QTest::keyClick(box.get(), Qt::Key_Return);
+    box->setCursorPosition(0);
+    QTest::keyClick(box.get(), Qt::Key_Down);
+    QCOMPARE(box->cursorPosition(), 4992);
 }
 
 void PlainTextBoxTest::lineBreaksAndNul_data() {
