@@ -173,7 +173,8 @@ void TextRows::setFont(const QFont& font) {
     for (int c = 0; c < 256; ++c)
         latin1_[c] =
             isControl(static_cast<char16_t>(c)) ? cell_ : metrics_.horizontalAdvance(QChar(c));
-    extents_.clear();
+    codePoints_.clear();
+    clusters_.clear();
     longLine_.rowStarts.clear();
 }
 
@@ -241,12 +242,20 @@ TextRows::Measured TextRows::measure(TextReader& text, std::size_t position, qre
             : text.clusterLength(position);
     if (length == 1 && c < 0x100)
         return {1, {latin1_[c], 0, Glyph::Run}};
+    std::size_t codePointLength = 0;
+    const char32_t codePoint = text.codePointAt(position, codePointLength);
+    if (codePointLength == length) {
+        auto found = codePoints_.constFind(codePoint);
+        if (found == codePoints_.constEnd())
+            found = codePoints_.insert(codePoint, measureCluster(QString::fromUcs4(&codePoint, 1)));
+        return {length, *found};
+    }
     QString cluster(static_cast<qsizetype>(length), Qt::Uninitialized);
     for (std::size_t i = 0; i < length; ++i)
         cluster[static_cast<qsizetype>(i)] = QChar(text[position + i]);
-    auto found = extents_.constFind(cluster);
-    if (found == extents_.constEnd())
-        found = extents_.insert(cluster, measureCluster(cluster));
+    auto found = clusters_.constFind(cluster);
+    if (found == clusters_.constEnd())
+        found = clusters_.insert(cluster, measureCluster(cluster));
     return {length, *found};
 }
 

@@ -135,7 +135,8 @@ private:
     qreal ascent_ = 0;
     qreal cell_ = 0;
     std::array<qreal, 256> latin1_{}; // advances of U+0000 to U+00FF, the page's characters
-    mutable QHash<QString, Extent> extents_;
+    mutable QHash<char32_t, Extent> codePoints_; // measured characters beyond U+00FF
+    mutable QHash<QString, Extent> clusters_;    // and characters with combining marks
     bool wrapping_ = true;
     qreal width_ = 0;
     mutable LongLine longLine_;
