@@ -7,9 +7,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextDocument>
 
 namespace {
 
@@ -23,41 +21,32 @@ template <typename Widget> Widget* control(QWidget& window, const char* name) {
 
 TextBox::TextBox(QWidget& window, const char* name) {
     QWidget* widget = control<QWidget>(window, name);
-    multiLine_ = qobject_cast<QPlainTextEdit*>(widget);
-    singleLine_ = qobject_cast<QLineEdit*>(widget);
-    Q_ASSERT_X(multiLine_ || singleLine_, name, "not a text box");
-    written_ = multiLine_ ? multiLine_->toPlainText() : singleLine_->text(); // the start text
-    if (multiLine_)
-        QObject::connect(multiLine_->document(), &QTextDocument::contentsChanged, multiLine_,
-                         [this] { edited_ = true; });
-    else
-        QObject::connect(singleLine_, &QLineEdit::textEdited, singleLine_,
-                         [this] { edited_ = true; });
+    box_ = qobject_cast<PlainTextBox*>(widget);
+    path_ = qobject_cast<QLineEdit*>(widget);
+    Q_ASSERT_X(box_ || path_, name, "not a text box");
 }
 
 QString TextBox::Text() const {
-    if (!edited_)
-        return written_;
-    if (singleLine_)
-        return singleLine_->text();
-    // The document keeps line breaks as paragraph and line separators.
-    QString text = multiLine_->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
-    text.replace(QChar::LineSeparator, QLatin1String("\r\n"));
-    return text;
+    return box_ ? box_->toPlainText() : path_->text();
+}
+
+qsizetype TextBox::Length() const {
+    return box_ ? box_->length() : path_->text().size();
 }
 
 void TextBox::SetText(const QString& text) {
-    written_ = text;
-    if (multiLine_)
-        multiLine_->setPlainText(text);
+    if (box_)
+        box_->setPlainText(text);
     else
-        singleLine_->setText(text);
-    edited_ = false;
+        path_->setText(text);
 }
 
 void TextBox::SetText(std::string_view pageText) {
     SetText(fromPageText(pageText));
+}
+
+void TextBox::SetPage(const load::Page& page) {
+    box_->setWindows1252Text(page);
 }
 
 Label::Label(QWidget& window, const char* name) : label_(control<QLabel>(window, name)) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/name_only_icon_provider.h"
+#include "app/plain_text_box.h"
+#include "load/page_text.h"
 #include "scan/counters.h"
 
 #include <QString>
@@ -10,31 +12,29 @@
 class QFileDialog;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 
 // The window's controls as its logic uses them, over the Qt widgets of the window's design,
 // which each control finds by its name.
 
-// A text box reads back exactly what was written into it, every character counted as the
-// counters count it; after the user has typed into it, it reads the typed text with CR LF
-// line breaks.
+// A text box reads back exactly what was written into it or typed, every character counted as
+// the counters count it: a CR LF counts two.
 class TextBox {
 public:
     TextBox(QWidget& window, const char* name);
 
     QString Text() const;
-    qsizetype Length() const { return Text().size(); }
+    qsizetype Length() const;
     void SetText(const QString& text);
-    // Page text, each byte one Windows-1252 character.
+    // A value of the page text, each byte one Windows-1252 character.
     void SetText(std::string_view pageText);
+    // The whole page, shown without a copy of it.
+    void SetPage(const load::Page& page);
 
 private:
-    QPlainTextEdit* multiLine_ = nullptr;
-    QLineEdit* singleLine_ = nullptr;
-    QString written_;     // the box's text until the user changes it
-    bool edited_ = false; // the user has typed since the last write
+    PlainTextBox* box_ = nullptr;
+    QLineEdit* path_ = nullptr; // the path box
 };
 
 class Label {

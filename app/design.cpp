@@ -1,5 +1,7 @@
 #include "app/design.h"
 
+#include "app/plain_text_box.h"
+
 #include "scan/counters.h"
 
 #include <QFileDialog>
@@ -10,7 +12,6 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <algorithm>
@@ -27,6 +28,7 @@ using scan::Rgb;
 enum class Kind {
     PictureBox,
     Label,
+    PathBox,
     SingleLineBox,
     MultiLineBox,
     CommandButton,
@@ -106,7 +108,7 @@ using enum Container;
 constexpr std::array Controls = std::to_array<Control>({
     {"Picture1", {.kind = Kind::PictureBox, .border = true}, Window, 360, 120, 735, 735, ":/images/picture.png"},
     {"lblHTML", HintLabel, Window, 1200, 405, 840, 375, "HTML file:"},
-    {"txtHTML", {.kind = Kind::SingleLineBox, .font = WindowFontBold, .foreColor = Rgb{0, 0, 255}}, Window, 2160, 360, 7935, 360, "html htm asp"},
+    {"txtHTML", {.kind = Kind::PathBox, .font = WindowFontBold, .foreColor = Rgb{0, 0, 255}}, Window, 2160, 360, 7935, 360, "html htm asp"},
     {"cmdSearch", {.kind = Kind::CommandButton, .backColor = LightOrange}, Window, 10200, 360, 1095, 360, "&Search"},
     {"cmdRecheck", {.kind = Kind::CommandButton, .backColor = LightGreen}, Window, 11400, 360, 1095, 360, "&Recheck"},
     {"Line1", {.kind = Kind::Line}, Window, 240, 1080, 12240, 15, ""},
@@ -202,15 +204,22 @@ QWidget* create(const Control& control, QWidget& parent) {
         label->setTextFormat(Qt::PlainText);
         return label;
     }
-    case Kind::SingleLineBox: {
+    // The path box holds a path of a few hundred characters at most: a line edit, with all
+    // that users expect of one.
+    case Kind::PathBox: {
         auto* box = new QLineEdit(text, &parent);
-        box->setMaxLength(std::numeric_limits<int>::max()); // a value is never cut short
+        box->setMaxLength(std::numeric_limits<int>::max()); // a path is never cut short
         return box;
     }
+    // The result boxes and the page box show values and pages of any length, laying out only
+    // what is on screen.
+    case Kind::SingleLineBox:
     case Kind::MultiLineBox: {
-        auto* box = new QPlainTextEdit(text, &parent);
-        box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        const bool multiLine = control.looks.kind == Kind::MultiLineBox;
+        auto* box = new PlainTextBox(&parent);
+        box->setPlainText(text);
+        box->setLineWrapMode(multiLine ? PlainTextBox::WidgetWidth : PlainTextBox::NoWrap);
+        box->setVerticalScrollBarPolicy(multiLine ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setTabChangesFocus(true);
         return box;
@@ -244,7 +253,8 @@ void applyLooks(QWidget& widget, const Looks& looks, const QPalette& windowPalet
     palette.setColor(QPalette::WindowText, looks.foreColor
                                                ? qtColour(*looks.foreColor)
                                                : windowPalette.color(QPalette::WindowText));
-    if (looks.kind == Kind::SingleLineBox || looks.kind == Kind::MultiLineBox)
+    if (looks.kind == Kind::PathBox || looks.kind == Kind::SingleLineBox ||
+        looks.kind == Kind::MultiLineBox)
         palette.setColor(QPalette::Text, looks.foreColor ? qtColour(*looks.foreColor)
                                                          : windowPalette.color(QPalette::Text));
     if (looks.backColor) {

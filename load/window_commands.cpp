@@ -30,11 +30,14 @@ void frmMetatags::cmdRecheck_Click() {
 // A page that cannot be read leaves PageText empty, so that the analysis that follows
 // keeps no result of an earlier page beside the new path; the page box says why.
 void frmMetatags::LoadPage() {
-    PageText.reset(); // the old page need not be held while the new one is read
+    // The old page need not be held while the new one is read; the page box lets go of it too,
+    // which no one sees, since nothing is drawn before the load ends.
+    PageText.reset();
+    txtOriginalFile.SetText(QString());
     load::PageFile page = load::readPageFile(cmdDialog.FileName());
     PageText = std::move(page.text);
     if (page.error.isEmpty())
-        txtOriginalFile.SetText(*PageText);
+        txtOriginalFile.SetPage(PageText);
     else
         txtOriginalFile.SetText(page.error);
 }

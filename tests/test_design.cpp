@@ -1,4 +1,5 @@
 #include "app/frmMetatags.h"
+#include "app/plain_text_box.h"
 #include "tests/window_driver.h"
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -202,31 +202,31 @@ void DesignTest::controls_data() {
     row("lblTitle", "QLabel", "FrameData", 16, 32, 72, 17, "Title", CaptionFont);
     row("lblDefTitleCar", "QLabel", "FrameData", 16, 48, 72, 17, "Max. 70 car.", WindowFont);
     row("lblTitleCar", "QLabel", "FrameData", 96, 32, 49, 41, " ", CounterFont);
-    row("txtTitle", "QPlainTextEdit", "FrameData", 152, 32, 633, 41, "", ResultFont);
+    row("txtTitle", "PlainTextBox", "FrameData", 152, 32, 633, 41, "", ResultFont);
     row("lblDescription", "QLabel", "FrameData", 16, 80, 72, 17, "Description", CaptionFont);
     row("lblDefDescriptionCar", "QLabel", "FrameData", 16, 96, 72, 17, "Max. 160 car.", WindowFont);
     row("lblDescriptionCar", "QLabel", "FrameData", 96, 80, 49, 65, " ", CounterFont);
-    row("txtDescription", "QPlainTextEdit", "FrameData", 152, 80, 633, 65, "", ResultFont);
+    row("txtDescription", "PlainTextBox", "FrameData", 152, 80, 633, 65, "", ResultFont);
     row("lblKeywords", "QLabel", "FrameData", 16, 152, 72, 17, "Keywords", CaptionFont);
     row("lblDefKeyboardsCar", "QLabel", "FrameData", 16, 168, 72, 17, "Max. 260 car.", WindowFont);
     row("lblKeywordsCar", "QLabel", "FrameData", 96, 152, 49, 41, " ", CounterFont);
-    row("txtKeywords", "QPlainTextEdit", "FrameData", 152, 152, 633, 81, "", ResultFont);
+    row("txtKeywords", "PlainTextBox", "FrameData", 152, 152, 633, 81, "", ResultFont);
     row("lblDefWords", "QLabel", "FrameData", 16, 192, 72, 17, "5-15 words", WindowFont);
     row("lblWordsNum", "QLabel", "FrameData", 96, 192, 49, 41, " ", CounterFont);
     row("lblAbstract", "QLabel", "FrameData", 16, 240, 72, 17, "Abstract", CaptionFont);
     row("lblDefAbtractCar", "QLabel", "FrameData", 16, 256, 72, 17, "Not for HTML5", WindowFont);
     row("lblAbstractCar", "QLabel", "FrameData", 96, 240, 49, 41, " ", CounterFont);
-    row("txtAbstract", "QPlainTextEdit", "FrameData", 152, 240, 633, 41, "", ResultFont);
+    row("txtAbstract", "PlainTextBox", "FrameData", 152, 240, 633, 41, "", ResultFont);
     row("lblRobots", "QLabel", "FrameData", 16, 288, 72, 17, "Robots", CaptionFont);
     row("lblRobotsCar", "QLabel", "FrameData", 96, 288, 49, 25, " ", "Tahoma,12,regular");
-    row("txtRobots", "QLineEdit", "FrameData", 152, 288, 633, 25, "", ResultFont);
+    row("txtRobots", "PlainTextBox", "FrameData", 152, 288, 633, 25, "", ResultFont);
     row("lblAuthor", "QLabel", "FrameData", 16, 320, 72, 17, "Author", CaptionFont);
     row("lblAuthorCar", "QLabel", "FrameData", 96, 320, 49, 25, " ", CounterFont);
-    row("txtAuthor", "QLineEdit", "FrameData", 152, 320, 633, 25, "", ResultFont);
+    row("txtAuthor", "PlainTextBox", "FrameData", 152, 320, 633, 25, "", ResultFont);
     row("lblCopyright", "QLabel", "FrameData", 16, 352, 72, 17, "Copyright", CaptionFont);
     row("lblCopyrightCar", "QLabel", "FrameData", 96, 352, 49, 25, " ", CounterFont);
-    row("txtCopyright", "QLineEdit", "FrameData", 152, 352, 633, 25, "", ResultFont);
-    row("txtOriginalFile", "QPlainTextEdit", "FrameData", 16, 392, 769, 153, "",
+    row("txtCopyright", "PlainTextBox", "FrameData", 152, 352, 633, 25, "", ResultFont);
+    row("txtOriginalFile", "PlainTextBox", "FrameData", 16, 392, 769, 153, "",
         "Courier New,8.25,regular");
 }
 
@@ -328,18 +328,24 @@ void DesignTest::boxes() {
              isPage || isPath ? QStringLiteral("#0000ff") : QStringLiteral("#000000"));
     if (isPage)
         QCOMPARE(colour(widget, QPalette::Base), colour(widget, QPalette::Button));
-    if (!multiLine) {
-        auto* box = qobject_cast<QLineEdit*>(widget);
-        QVERIFY(box);
-        QVERIFY(box->maxLength() > 100'000'000);
+    if (isPath) {
+        QVERIFY(qobject_cast<QLineEdit*>(widget)->maxLength() > 100'000'000);
         return;
     }
-    auto* box = qobject_cast<QPlainTextEdit*>(widget);
+    auto* box = qobject_cast<PlainTextBox*>(widget);
     QVERIFY(box);
-    QCOMPARE(box->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     QVERIFY(box->tabChangesFocus());
+    QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    // The scroll bars are drawn as in any other box, whatever the colour of the text.
+    QCOMPARE(box->verticalScrollBar()->palette().color(QPalette::WindowText).name(),
+             QApplication::palette(box->verticalScrollBar()).color(QPalette::WindowText).name());
+    if (!multiLine) {
+        QCOMPARE(box->lineWrapMode(), PlainTextBox::NoWrap);
+        QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        return;
+    }
+    QCOMPARE(box->lineWrapMode(), PlainTextBox::WidgetWidth);
+    QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     box->setPlainText(QString(2000, u'w'));
     QVERIFY(box->verticalScrollBar()->maximum() > 0); // wrapped onto lines to scroll through
 }

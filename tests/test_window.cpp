@@ -1,9 +1,11 @@
 #include "app/controls.h"
+#include "app/plain_text_box.h"
+#include "app/qt_text.h"
+#include "load/page_text.h"
 #include "tests/window_driver.h"
 
 #include <QFile>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTest>
 
 namespace {
@@ -23,9 +25,11 @@ QByteArray title(const QByteArray& text) {
     return "<title>" + text + "</title>\r\n";
 }
 
-// What the page box shows of page text: the box shows each CR LF as one line break.
+// What the page box shows of a page file: its page text.
 QString asShown(const QByteArray& page) {
-    return QString::fromLatin1(page).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    std::string text = page.toStdString();
+    load::makePageText(text);
+    return fromPageText(text);
 }
 
 } // namespace
@@ -181,7 +185,7 @@ void WindowTest::pagesInTurn_data() {
         << QStringList{"lblTitleCar=#0000ff"};
     QTest::newRow("title over a line break counts CR LF as two")
         << QByteArray() << QByteArray("<title>ab\r\ncd</title>")
-        << QStringList{"txtTitle=ab\ncd", "lblTitleCar=6"} << QStringList{};
+        << QStringList{"txtTitle=ab\r\ncd", "lblTitleCar=6"} << QStringList{};
     QTest::newRow("description 161 is red")
         << QByteArray() << meta("description", QByteArray(161, 'd'))
         << QStringList{"lblDescriptionCar=161"} << QStringList{"lblDescriptionCar=#ff0000"};
@@ -236,25 +240,28 @@ void WindowTest::pagesInTurn() {
 
 void WindowTest::textBoxReadsBackWhatItHolds() {
     QWidget window;
-    auto* multi = new QPlainTextEdit(&window);
-    multi->setObjectName(QStringLiteral("multi"));
-    auto* single = new QLineEdit(&window);
-    single->setObjectName(QStringLiteral("single"));
-    single->setMaxLength(std::numeric_limits<int>::max());
-    TextBox multiBox(window, "multi");
-    TextBox singleBox(window, "single");
+    (new PlainTextBox(&window))->setObjectName(QStringLiteral("box"));
+    (new QLineEdit(&window))->setObjectName(QStringLiteral("path"));
+    TextBox box(window, "box");
+    TextBox path(window, "path");
 
-    const QString written = QStringLiteral("a\r\nb\rc\nd\u00A0e") + QString(40000, u'x');
-    multiBox.SetText(written);
-    singleBox.SetText(written);
-    QCOMPARE(multiBox.Text(), written);
-    QCOMPARE(singleBox.Text(), written);
+    const QString written = QStringLiteral("a\r\nb\rc\nd\u00A0e\0f") + QString(40000, u'x');
+    box.SetText(written);
+    QCOMPARE(box.Text(), written);
+    QCOMPARE(box.Length(), written.size());
+    path.SetText(QStringLiteral("/tmp/a b\u00A0c.html"));
+    QCOMPARE(path.Text(), QStringLiteral("/tmp/a b\u00A0c.html"));
 
-    multiBox.SetText(QString());
-    QTest::keyClicks(multi, QStringLiteral("one"));
-    QTest::keyClick(multi, Qt::Key_Return);
-    QTest::keyClicks(multi, QStringLiteral("two"));
-    QCOMPARE(multiBox.Text(), QStringLiteral("one\r\ntwo"));
+    box.SetText(std::string_view("\x80\xC2\xA9\r\n\x9F"));
+    QCOMPARE(box.Text(), QStringLiteral("\u20AC\u00C2\u00A9\r\n\u0178"));
+
+    box.SetText(QString());
+    auto* typedInto = window.findChild<PlainTextBox*>(QStringLiteral("box"));
+    QTest::keyClicks(typedInto, QStringLiteral("one"));
+    QTest::keyClick(typedInto, Qt::Key_Return);
+    QTest::keyClicks(typedInto, QStringLiteral("two"));
+    QCOMPARE(box.Text(), QStringLiteral("one\r\ntwo"));
+    QCOMPARE(box.Length(), 8);
 }
 
 QTEST_MAIN(WindowTest)

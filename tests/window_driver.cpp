@@ -1,6 +1,7 @@
 #include "tests/window_driver.h"
 
 #include "app/frmMetatags.h"
+#include "app/plain_text_box.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -9,7 +10,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -105,7 +105,7 @@ QString WindowDriver::shown(const char* name) const {
         return label->text();
     if (auto* line = qobject_cast<QLineEdit*>(widget))
         return line->text();
-    if (auto* box = qobject_cast<QPlainTextEdit*>(widget))
+    if (auto* box = qobject_cast<PlainTextBox*>(widget))
         return box->toPlainText();
     if (auto* frame = qobject_cast<QGroupBox*>(widget))
         return frame->title();

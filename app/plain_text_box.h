@@ -1,0 +1,173 @@
+#pragma once
+
+#include "app/piece_text.h"
+#include "app/text_rows.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QKeySequence>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class QMenu;
+class QPainter;
+
+// A text box that lays out only the rows on screen, so that a page of 256 MiB or a tag value of
+// ten million characters shows at once and takes a keystroke as fast as a short line does. It
+// keeps its text exactly as written; a CR LF, a lone CR and a lone LF each end a line on screen.
+class PlainTextBox : public QAbstractScrollArea {
+    Q_OBJECT
+    Q_PROPERTY(QString plainText READ toPlainText WRITE setPlainText NOTIFY textChanged USER true)
+    Q_PROPERTY(bool readOnly READ isReadOnly WRITE setReadOnly)
+    Q_PROPERTY(bool tabChangesFocus READ tabChangesFocus WRITE setTabChangesFocus)
+    Q_PROPERTY(LineWrapMode lineWrapMode READ lineWrapMode WRITE setLineWrapMode)
+    Q_PROPERTY(qsizetype cursorPosition READ cursorPosition WRITE setCursorPosition)
+
+public:
+    enum LineWrapMode { NoWrap, WidgetWidth };
+    Q_ENUM(LineWrapMode)
+
+    explicit PlainTextBox(QWidget* parent = nullptr);
+
+    void setPlainText(const QString& text);
+    // Text whose every byte is one Windows-1252 character, shown without copying it: the box
+    // keeps the buffer alive for as long as it shows any of it.
+    void setWindows1252Text(std::shared_ptr<const std::string> bytes);
+    QString toPlainText() const;
+    qsizetype length() const; // characters, a CR LF counting two
+
+    bool isReadOnly() const { return readOnly_; }
+    void setReadOnly(bool readOnly);
+    bool tabChangesFocus() const { return tabChangesFocus_; }
+    void setTabChangesFocus(bool changesFocus) { tabChangesFocus_ = changesFocus; }
+    LineWrapMode lineWrapMode() const { return wrapMode_; }
+    void setLineWrapMode(LineWrapMode mode);
+    qsizetype cursorPosition() const { return static_cast<qsizetype>(caret_); }
+    void setCursorPosition(qsizetype position);
+    QString selectedText() const;
+
+    QMenu* createStandardContextMenu();
+
+public slots:
+    void undo();
+    void redo();
+    void cut();
+    void copy();
+    void paste();
+    void selectAll();
+
+signals:
+    void textChanged(); // after every change, by the user or by a set
+
+protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    friend class PlainTextBoxAccessible;
+    enum class Move {
+        NextChar,
+        PreviousChar,
+        NextWord,
+        PreviousWord,
+        NextRow,
+        PreviousRow,
+        NextPage,
+        PreviousPage,
+        RowStart,
+        RowEnd,
+        TextStart,
+        TextEnd,
+    };
+    struct KeyMove {
+        QKeySequence::StandardKey key;
+        Move move;
+        bool select;
+    };
+    static const KeyMove* keyMove(const QKeyEvent* event);
+
+    // The view.
+    qreal firstRowY() const;
+    bool oneLine() const;
+    int fullRows() const;
+    qreal textWidth() const;
+    int caretWidth() const;
+    std::size_t origin(const textbox::Row& row) const;
+    textbox::RowGlyphs glyphsOf(const textbox::Row& row) const;
+    void newText();
+    void relayout();
+    void layOut();
+    bool endShown() const;
+    void updateScrollBar();
+    int scrollValue() const;
+    void scrollBarAction(int action);
+    void scrollRows(long count);
+    void showEnd();
+    void ensureVisible(std::size_t position);
+    void followHorizontally(std::size_t position);
+    void drawRow(QPainter& painter, const textbox::Row& row, qreal y) const;
+    std::optional<QRectF> cellAt(std::size_t position) const;
+    QRect caretRect() const;
+    void keepScrollBarsPalette();
+
+    // The caret and the selection.
+    std::pair<std::size_t, std::size_t> selection() const;
+    std::size_t positionAt(QPointF point) const;
+    std::size_t positionInRow(const textbox::Row& row, qreal x) const;
+    std::size_t rowEnd(const textbox::Row& row) const;
+    std::size_t rowsAway(long count);
+    void setCaret(std::size_t position, bool select);
+    void moveCaret(Move move, bool select);
+    void restartBlink();
+    void notifyCaret();
+
+    // Editing.
+    bool moveKey(QKeyEvent* event);
+    bool editKey(QKeyEvent* event);
+    bool handlesShortcut(QKeyEvent* event) const;
+    QString typedText(const QKeyEvent* event) const;
+    QString textOf(std::size_t from, std::size_t to) const;
+    void replaceSelection(const QString& text, bool typed);
+    void removeRange(std::size_t from, std::size_t to);
+    void removeSelection();
+    void edited(const textbox::Change& change, std::size_t caret);
+
+    textbox::PieceText text_;
+    textbox::TextRows rows_;
+    std::vector<textbox::Row> shown_; // the rows on screen, from the top
+    std::size_t top_ = 0;             // where the top row starts
+    std::size_t shift_ = 0; // without wrapping: the characters of each line left of the view
+    std::size_t caret_ = 0;
+    std::size_t anchor_ = 0; // the other end of the selection
+    qreal goalX_ = -1;       // the x, or without wrapping the column, that Up and Down keep
+    bool readOnly_ = false;
+    bool tabChangesFocus_ = false;
+    LineWrapMode wrapMode_ = WidgetWidth;
+    bool settingScrollBar_ = false;
+    bool selecting_ = false; // the mouse drags a selection
+    bool caretOn_ = false;   // the phase of the blinking caret
+    QBasicTimer blinkTimer_;
+    QBasicTimer dragScrollTimer_;
+    QPointF dragPoint_;
+    int wheelDelta_ = 0;
+};

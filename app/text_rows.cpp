@@ -1,0 +1,535 @@
+#include "app/text_rows.h"
+
+#include <QChar>
+#include <QRectF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace textbox {
+
+namespace {
+
+// A character and the combining marks after it draw as one cluster of about this many code
+// units at most; a longer run of marks goes on in clusters of its own.
+constexpr std::size_t MaxCluster = 32;
+// Left looks this far back for the start of a run of combining marks.
+constexpr std::size_t MaxMarkRun = 1024;
+// A row of characters that take no room ends here all the same, so that finding where a row
+// ends never reads far.
+constexpr std::size_t MaxRowLength = 4096;
+// A line whose start lies this far back keeps some of its row starts.
+constexpr std::size_t LongLineLength = 4096;
+// It keeps one row start in this many.
+constexpr std::size_t RowStartEvery = 16;
+// An edit can move the row starts up to this far before it: a cluster and a hanging space.
+constexpr std::size_t EditReach = 2 * MaxCluster;
+constexpr int TabColumns = 8;
+// Rows are measured in floating point; a row that fits to within this still fits.
+constexpr qreal FitTolerance = 0.01;
+
+bool isLineBreak(char16_t c) {
+    return c == u'\r' || c == u'\n';
+}
+
+bool isControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+// Whether a character on the font's grid can be drawn in a run with others without being
+// moved: not right-to-left, not a format character, not a mark on its own.
+bool drawsInRun(char32_t c) {
+    switch (QChar::direction(c)) {
+    case QChar::DirL:
+    case QChar::DirEN:
+    case QChar::DirES:
+    case QChar::DirET:
+    case QChar::DirCS:
+    case QChar::DirWS:
+    case QChar::DirON:
+        break;
+    default:
+        return false;
+    }
+    return QChar::category(c) != QChar::Other_Format && !QChar::isMark(c);
+}
+
+enum class WordClass { LineBreak, Space, Word, Other };
+
+WordClass wordClass(char16_t c) {
+    if (isLineBreak(c))
+        return WordClass::LineBreak;
+    if (QChar::isSpace(c))
+        return WordClass::Space;
+    if (QChar::isLetterOrNumber(c) || QChar::isMark(c) || QChar::isSurrogate(c) || c == u'_')
+        return WordClass::Word;
+    return WordClass::Other;
+}
+
+bool isGap(WordClass kind) {
+    return kind == WordClass::LineBreak || kind == WordClass::Space;
+}
+
+} // namespace
+
+// The text read a block at a time, for the loops that go character by character.
+class TextReader {
+public:
+    explicit TextReader(const PieceText& text) : text_(text) {}
+
+    std::size_t size() const { return text_.size(); }
+
+    char16_t operator[](std::size_t position) {
+        if (position - start_ >= length_)
+            fill(position);
+        return buffer_[position - start_];
+    }
+
+    // The characters read from `position` on: at least one, and `available` in all.
+    const char16_t* span(std::size_t position, std::size_t& available) {
+        (*this)[position];
+        available = length_ - (position - start_);
+        return buffer_.data() + (position - start_);
+    }
+
+    char32_t codePointAt(std::size_t position, std::size_t& length) {
+        const char16_t c = (*this)[position];
+        if (QChar::isHighSurrogate(c) && position + 1 < size()) {
+            const char16_t low = (*this)[position + 1];
+            if (QChar::isLowSurrogate(low)) {
+                length = 2;
+                return QChar::surrogateToUcs4(c, low);
+            }
+        }
+        length = 1;
+        return c;
+    }
+
+    std::size_t codePointBefore(std::size_t position) {
+        if (position >= 2 && QChar::isLowSurrogate((*this)[position - 1]) &&
+            QChar::isHighSurrogate((*this)[position - 2]))
+            return position - 2;
+        return position - 1;
+    }
+
+    // A character with the combining marks after it; a CR LF.
+    std::size_t clusterLength(std::size_t position) {
+        const char16_t c = (*this)[position];
+        if (c == u'\r')
+            return position + 1 < size() && (*this)[position + 1] == u'\n' ? 2 : 1;
+        if (c == u'\n' || c == u'\t' || isControl(c))
+            return 1;
+        std::size_t length = 0;
+        codePointAt(position, length);
+        while (position + length < size() && length < MaxCluster &&
+               (*this)[position + length] >= 0x300) {
+            std::size_t markLength = 0;
+            if (!QChar::isMark(codePointAt(position + length, markLength)))
+                break;
+            length += markLength;
+        }
+        return length;
+    }
+
+private:
+    static constexpr std::size_t Block = 512;
+
+    void fill(std::size_t position) {
+        // Reading goes mostly forward; a step back reads the block that ends there.
+        start_ = position < start_ ? (position + 1 > Block ? position + 1 - Block : 0) : position;
+        length_ = std::min(Block, text_.size() - start_);
+        text_.read(start_, length_, buffer_.data());
+    }
+
+    const PieceText& text_;
+    std::size_t start_ = 0;
+    std::size_t length_ = 0;
+    std::array<char16_t, Block> buffer_;
+};
+
+qreal RowGlyphs::xAt(std::size_t position) const {
+    for (const Glyph& glyph : glyphs)
+        if (position < glyph.position + glyph.length)
+            return glyph.x;
+    return width;
+}
+
+TextRows::TextRows(const PieceText& text) : text_(text), metrics_(font_) {
+    setFont(font_);
+}
+
+void TextRows::setFont(const QFont& font) {
+    font_ = font;
+    // Each character keeps its own advance, so that a run draws where the row measured it.
+    font_.setKerning(false);
+    metrics_ = QFontMetricsF(font_);
+    lineHeight_ = std::ceil(metrics_.lineSpacing());
+    ascent_ = std::round(metrics_.ascent());
+    cell_ = metrics_.horizontalAdvance(QLatin1Char('0'));
+    for (int c = 0; c < 256; ++c)
+        latin1_[c] =
+            isControl(static_cast<char16_t>(c)) ? cell_ : metrics_.horizontalAdvance(QChar(c));
+    codePoints_.clear();
+    clusters_.clear();
+    longLine_.rowStarts.clear();
+}
+
+void TextRows::setWrapping(bool wrapping, qreal width) {
+    if (wrapping == wrapping_ && width == width_)
+        return;
+    wrapping_ = wrapping;
+    width_ = width;
+    longLine_.rowStarts.clear();
+}
+
+void TextRows::reset() {
+    longLine_ = {};
+}
+
+void TextRows::changed(const Change& change) {
+    LongLine& line = longLine_;
+    if (line.start == None)
+        return;
+    if (change.position + change.removed + 2 <= line.start) {
+        // Before the line break that opens the line: the line only moves.
+        const auto move = [&](std::size_t& position) {
+            position = position - change.removed + change.inserted;
+        };
+        move(line.start);
+        move(line.breakFree);
+        if (line.end != None)
+            move(line.end);
+        for (std::size_t& start : line.rowStarts)
+            move(start);
+    } else if (change.position > line.start) {
+        line.breakFree = std::min(line.breakFree, change.position);
+        // The line's end stays known unless the edit took it away or brought a line break.
+        if (line.end != None && change.position <= line.end) {
+            const std::size_t inserted = change.position + change.inserted;
+            const std::size_t lineBreak = text_.findLineBreak(change.position, inserted);
+            if (change.position + change.removed > line.end)
+                line.end = None;
+            else if (lineBreak < inserted)
+                line.end = lineBreak;
+            else
+                line.end = line.end - change.removed + change.inserted;
+        }
+        const std::size_t reach = change.position > EditReach ? change.position - EditReach : 0;
+        line.rowStarts.erase(std::lower_bound(line.rowStarts.begin(), line.rowStarts.end(), reach),
+                             line.rowStarts.end());
+    } else {
+        line = {};
+    }
+}
+
+TextRows::Measured TextRows::measure(TextReader& text, std::size_t position, qreal x) const {
+    const char16_t c = text[position];
+    if (c < 0x100) {
+        if (c == u'\t') {
+            const qreal stop = TabColumns * cell_;
+            return {1, {stop - std::fmod(x, stop), 0, Glyph::Blank}};
+        }
+        if (isControl(c))
+            return {1, {cell_, 0, Glyph::Control}};
+    }
+    const std::size_t length =
+        c < 0x100 && (position + 1 == text.size() || text[position + 1] < 0x300)
+            ? 1
+            : text.clusterLength(position);
+    if (length == 1 && c < 0x100)
+        return {1, {latin1_[c], 0, Glyph::Run}};
+    std::size_t codePointLength = 0;
+    const char32_t codePoint = text.codePointAt(position, codePointLength);
+    if (codePointLength == length) {
+        auto found = codePoints_.constFind(codePoint);
+        if (found == codePoints_.constEnd())
+            found = codePoints_.insert(codePoint, measureCluster(QString::fromUcs4(&codePoint, 1)));
+        return {length, *found};
+    }
+    QString cluster(static_cast<qsizetype>(length), Qt::Uninitialized);
+    for (std::size_t i = 0; i < length; ++i)
+        cluster[static_cast<qsizetype>(i)] = QChar(text[position + i]);
+    auto found = clusters_.constFind(cluster);
+    if (found == clusters_.constEnd())
+        found = clusters_.insert(cluster, measureCluster(cluster));
+    return {length, *found};
+}
+
+TextRows::Extent TextRows::measureCluster(const QString& cluster) const {
+    const char32_t first =
+        cluster.size() > 1 && cluster[0].isHighSurrogate() && cluster[1].isLowSurrogate()
+            ? QChar::surrogateToUcs4(cluster[0], cluster[1])
+            : cluster[0].unicode();
+    const bool single = cluster.size() == (QChar::requiresSurrogates(first) ? 2 : 1);
+    const QChar::Category category = QChar::category(first);
+    // Qt would break the line at these, or draw nothing.
+    if (single && (category == QChar::Other_Control || category == QChar::Separator_Line ||
+                   category == QChar::Separator_Paragraph))
+        return {cell_, 0, Glyph::Control};
+    const qreal advance = metrics_.horizontalAdvance(cluster);
+    if (single && advance == cell_ && !QChar::requiresSurrogates(first) && drawsInRun(first))
+        return {advance, 0, Glyph::Run};
+    // Wide, narrow or combining: it gets room for all its ink, so that it neither overlaps its
+    // neighbours nor passes the row's edge.
+    const QRectF ink = metrics_.boundingRect(cluster);
+    const qreal left = std::min<qreal>(0, ink.left());
+    const qreal right = std::max(advance, ink.right());
+    return {right - left, -left, Glyph::Alone};
+}
+
+Row TextRows::endRow(TextReader& text, std::size_t start, std::size_t end) const {
+    const std::size_t size = text_.size();
+    if (end == size)
+        return {start, end, end, true};
+    if (text[end] == u'\n')
+        return {start, end, end + 1, true};
+    if (text[end] == u'\r')
+        return {start, end, end + (end + 1 < size && text[end + 1] == u'\n' ? 2 : 1), true};
+    return {start, end, end, false};
+}
+
+Row TextRows::wholeLine(std::size_t start) const {
+    LongLine& line = longLine_;
+    std::size_t end = line.start == start ? line.end : None;
+    if (end == None) {
+        end = text_.findLineBreak(start, text_.size());
+        if (line.start == start)
+            line.end = line.breakFree = end;
+        else if (end - start >= LongLineLength)
+            line = {start, end, end, {}};
+    }
+    TextReader text(text_);
+    return endRow(text, start, end);
+}
+
+Row TextRows::rowFrom(std::size_t start) const {
+    if (!wrapping_)
+        return wholeLine(start);
+    TextReader text(text_);
+    return wrap(text, start);
+}
+
+Row TextRows::wrap(TextReader& text, std::size_t start) const {
+    const std::size_t size = text_.size();
+    const qreal limit = width_ + FitTolerance;
+    qreal x = 0;
+    std::size_t position = start;
+    std::size_t breakAfter = start; // after the last blank, where the row may wrap
+    while (position < size) {
+        // Most characters of a page are one character each, with no mark after them: they go
+        // straight through, up to the one that needs more thought.
+        std::size_t available = 0;
+        const char16_t* chars = text.span(position, available);
+        std::size_t i = 0;
+        for (; i + 1 < available && position + i - start < MaxRowLength; ++i) {
+            const char16_t c = chars[i];
+            if (c >= 0x100 || c == u'\t' || isLineBreak(c) || chars[i + 1] >= 0x300 ||
+                (x + latin1_[c] > limit && position + i > start))
+                break;
+            x += latin1_[c];
+            if (c == u' ')
+                breakAfter = position + i + 1;
+        }
+        position += i; // still short of the end: the loop stops one character before it
+        const char16_t c = text[position];
+        if (isLineBreak(c))
+            return endRow(text, start, position);
+        const Measured measured = measure(text, position, x);
+        const bool blank = measured.length == 1 && isBlank(c);
+        if (x + measured.extent.width > limit && position > start) {
+            if (blank) // a blank that does not fit hangs at the end of the row
+                return endRow(text, start, position + 1);
+            return endRow(text, start, breakAfter > start ? breakAfter : position);
+        }
+        x += measured.extent.width;
+        position += measured.length;
+        if (blank)
+            breakAfter = position;
+        if (position - start >= MaxRowLength)
+            return endRow(text, start, position);
+    }
+    return {start, size, size, true};
+}
+
+std::size_t TextRows::lineStart(std::size_t position) const {
+    LongLine& line = longLine_;
+    std::size_t start = 0;
+    if (line.start != None && line.start <= position) {
+        if (position <= line.breakFree)
+            return line.start;
+        start = text_.findLineStart(position, line.breakFree);
+        if (start == line.breakFree) {
+            line.breakFree = position;
+            return line.start;
+        }
+    } else {
+        start = text_.findLineStart(position, 0);
+    }
+    if (position - start >= LongLineLength)
+        line = {start, position, None, {}};
+    return start;
+}
+
+Row TextRows::rowAt(std::size_t position) const {
+    const std::size_t size = text_.size();
+    position = std::min(position, size);
+    if (position > 0 && position < size && text_.at(position) == u'\n' &&
+        text_.at(position - 1) == u'\r')
+        --position;
+    const std::size_t start = lineStart(position);
+    if (!wrapping_)
+        return wholeLine(start);
+    LongLine& line = longLine_;
+    const bool long_ = line.start == start;
+    std::size_t from = start;
+    if (long_) {
+        const auto after = std::upper_bound(line.rowStarts.begin(), line.rowStarts.end(), position);
+        if (after != line.rowStarts.begin())
+            from = *(after - 1);
+    }
+    TextReader text(text_);
+    for (std::size_t walked = 1;; ++walked) {
+        const Row row = wrap(text, from);
+        if (row.holds(position))
+            return row;
+        from = row.next;
+        if (long_) {
+            line.breakFree = std::max(line.breakFree, from);
+            if (walked % RowStartEvery == 0) {
+                const auto at =
+                    std::lower_bound(line.rowStarts.begin(), line.rowStarts.end(), from);
+                if (at == line.rowStarts.end() || *at != from)
+                    line.rowStarts.insert(at, from);
+            }
+        }
+    }
+}
+
+std::optional<Row> TextRows::rowBefore(std::size_t start) const {
+    if (start == 0)
+        return std::nullopt;
+    return rowAt(start - 1);
+}
+
+RowGlyphs TextRows::glyphs(const Row& row, std::size_t from, qreal maxWidth) const {
+    TextReader text(text_);
+    RowGlyphs out;
+    out.from = from;
+    qreal x = 0;
+    std::size_t position = from;
+    while (position < row.end && x <= maxWidth) {
+        const Measured measured = measure(text, position, x);
+        const Extent& extent = measured.extent;
+        out.glyphs.push_back({position, static_cast<std::uint32_t>(measured.length), extent.kind, x,
+                              extent.width, extent.inkOffset});
+        x += extent.width;
+        position += measured.length;
+    }
+    out.width = x;
+    out.text.resize(static_cast<qsizetype>(position - from));
+    text_.read(from, position - from, reinterpret_cast<char16_t*>(out.text.data()));
+    return out;
+}
+
+std::size_t TextRows::boundaryFrom(std::size_t position) const {
+    if (position == 0 || position >= text_.size())
+        return std::min(position, text_.size());
+    const char16_t c = text_.at(position);
+    const char16_t before = text_.at(position - 1);
+    if ((c == u'\n' && before == u'\r') ||
+        (QChar::isLowSurrogate(c) && QChar::isHighSurrogate(before)))
+        return position + 1;
+    return position;
+}
+
+std::size_t TextRows::nextCluster(std::size_t position) const {
+    if (position >= text_.size())
+        return text_.size();
+    TextReader text(text_);
+    return position + text.clusterLength(position);
+}
+
+std::size_t TextRows::previousCharacter(std::size_t position) const {
+    if (position == 0)
+        return 0;
+    TextReader text(text_);
+    if (position >= 2 && text[position - 1] == u'\n' && text[position - 2] == u'\r')
+        return position - 2;
+    return text.codePointBefore(position);
+}
+
+std::size_t TextRows::previousCluster(std::size_t position) const {
+    if (position == 0)
+        return 0;
+    TextReader text(text_);
+    // Back over combining marks to the character that starts their cluster, then forward
+    // cluster by cluster, so that Left stops where Right does.
+    std::size_t from = previousCharacter(position);
+    while (from > 0 && position - from < MaxMarkRun) {
+        std::size_t length = 0;
+        const char32_t c = text.codePointAt(from, length);
+        if (c < 0x300 || !QChar::isMark(c))
+            break;
+        from = text.codePointBefore(from);
+    }
+    if (from > 0 && text[from] == u'\n' && text[from - 1] == u'\r')
+        --from;
+    for (;;) {
+        const std::size_t next = from + text.clusterLength(from);
+        if (next >= position)
+            return from;
+        from = next;
+    }
+}
+
+std::size_t TextRows::nextWord(std::size_t position) const {
+    TextReader text(text_);
+    const std::size_t size = text_.size();
+    if (position < size) {
+        const WordClass kind = wordClass(text[position]);
+        if (!isGap(kind))
+            while (position < size && wordClass(text[position]) == kind)
+                ++position;
+    }
+    while (position < size && isGap(wordClass(text[position])))
+        ++position;
+    return position;
+}
+
+std::size_t TextRows::previousWord(std::size_t position) const {
+    TextReader text(text_);
+    while (position > 0 && isGap(wordClass(text[position - 1])))
+        --position;
+    if (position > 0) {
+        const WordClass kind = wordClass(text[position - 1]);
+        while (position > 0 && wordClass(text[position - 1]) == kind)
+            --position;
+    }
+    return position;
+}
+
+std::pair<std::size_t, std::size_t> TextRows::wordAt(std::size_t position) const {
+    TextReader text(text_);
+    const std::size_t size = text_.size();
+    // Past the end of a line, the word before.
+    std::size_t at = position;
+    if (at == size || isLineBreak(text[at])) {
+        if (at == 0 || isLineBreak(text[at - 1]))
+            return {position, position};
+        --at;
+    }
+    const WordClass kind = wordClass(text[at]);
+    std::size_t start = at;
+    std::size_t end = at + 1;
+    while (start > 0 && wordClass(text[start - 1]) == kind)
+        --start;
+    while (end < size && wordClass(text[end]) == kind)
+        ++end;
+    return {start, end};
+}
+
+} // namespace textbox

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "app/piece_text.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace textbox {
+
+// A line on screen. Its characters are [start, end); the next row starts at `next`, after the
+// line break when the row ends at one.
+struct Row {
+    std::size_t start = 0;
+    std::size_t end = 0;
+    std::size_t next = 0;
+    bool endsLine = true; // at a line break or at the end of the text, not where it wraps
+
+    // Whether the caret at `position` shows on this row: a caret where a row wraps shows at the
+    // start of the next one.
+    bool holds(std::size_t position) const {
+        return start <= position && (position < next || (endsLine && position == end));
+    }
+};
+
+// What the box draws for one cluster: a character with the combining marks that follow it, a
+// surrogate pair, a tab, a control character.
+struct Glyph {
+    enum Kind : std::uint8_t {
+        Run,     // drawn in one go with the runs beside it: the font's own advance
+        Alone,   // drawn on its own, inkOffset right of x, so that its ink stays in its width
+        Control, // drawn as a box one cell wide
+        Blank,   // a tab
+    };
+    std::size_t position;
+    std::uint32_t length;
+    Kind kind;
+    qreal x;
+    qreal width;
+    qreal inkOffset;
+};
+
+// The glyphs of a row, from `from` on.
+struct RowGlyphs {
+    std::size_t from = 0;
+    QString text; // the characters from `from` to the end of the last glyph
+    std::vector<Glyph> glyphs;
+    qreal width = 0; // where the last glyph ends
+
+    std::size_t end() const { return from + static_cast<std::size_t>(text.size()); }
+    // Where the caret at `position` stands.
+    qreal xAt(std::size_t position) const;
+};
+
+class TextReader;
+
+// Where the rows of a text fall on screen, found from any row start by reading at most one row
+// ahead: nothing here passes over the whole text. A line longer than a few screens keeps some
+// of its row starts, so that scrolling inside it, or up into it, does not lay it out again
+// from its start.
+class TextRows {
+public:
+    explicit TextRows(const PieceText& text);
+
+    void setFont(const QFont& font);
+    // Rows wrap where they reach `width`, or only at line breaks when wrapping is off.
+    void setWrapping(bool wrapping, qreal width);
+    // Forgets what it knows of the text's lines, for a new text.
+    void reset();
+    // Forgets what an edit changed.
+    void changed(const Change& change);
+
+    const QFont& font() const { return font_; }
+    qreal lineHeight() const { return lineHeight_; }
+    qreal ascent() const { return ascent_; }
+    qreal cellWidth() const { return cell_; }
+
+    // The row that starts at `start`, a row start.
+    Row rowFrom(std::size_t start) const;
+    // The row that holds the caret at `position`.
+    Row rowAt(std::size_t position) const;
+    // The row before the one starting at `start`, if any.
+    std::optional<Row> rowBefore(std::size_t start) const;
+    // The row's glyphs from `from`, a caret position in it, up to where they pass `maxWidth`.
+    RowGlyphs glyphs(const Row& row, std::size_t from, qreal maxWidth) const;
+
+    // Caret positions: never inside a CR LF or a surrogate pair.
+    std::size_t boundaryFrom(std::size_t position) const;
+    std::size_t nextCluster(std::size_t position) const;
+    std::size_t previousCluster(std::size_t position) const;
+    // What Backspace removes: one character, a whole CR LF or surrogate pair.
+    std::size_t previousCharacter(std::size_t position) const;
+    std::size_t nextWord(std::size_t position) const;
+    std::size_t previousWord(std::size_t position) const;
+    std::pair<std::size_t, std::size_t> wordAt(std::size_t position) const;
+
+private:
+    static constexpr std::size_t None = static_cast<std::size_t>(-1);
+
+    struct Extent {
+        qreal width;
+        qreal inkOffset;
+        Glyph::Kind kind;
+    };
+    struct Measured {
+        std::size_t length;
+        Extent extent;
+    };
+    // A line too long to lay out again at every step through it.
+    struct LongLine {
+        std::size_t start = None;
+        std::size_t breakFree = 0;          // [start, breakFree) holds no line break
+        std::size_t end = None;             // its line break or the end of the text, when known
+        std::vector<std::size_t> rowStarts; // some of its row starts, in order
+    };
+
+    Measured measure(TextReader& text, std::size_t position, qreal x) const;
+    Extent measureCluster(const QString& cluster) const;
+    Row wrap(TextReader& text, std::size_t start) const;
+    Row endRow(TextReader& text, std::size_t start, std::size_t end) const;
+    Row wholeLine(std::size_t start) const;
+    std::size_t lineStart(std::size_t position) const;
+
+    const PieceText& text_;
+    QFont font_;
+    QFontMetricsF metrics_;
+    qreal lineHeight_ = 0;
+    qreal ascent_ = 0;
+    qreal cell_ = 0;
+    std::array<qreal, 256> latin1_{}; // advances of U+0000 to U+00FF, the page's characters
+    mutable QHash<char32_t, Extent> codePoints_; // measured characters beyond U+00FF
+    mutable QHash<QString, Extent> clusters_;    // and characters with combining marks
+    bool wrapping_ = true;
+    qreal width_ = 0;
+    mutable LongLine longLine_;
+};
+
+} // namespace textbox

@@ -1,0 +1,584 @@
+#include "app/plain_text_box.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(QKeySequence)
+
+namespace {
+
+const QSize MultiLine(300, 120);
+
+QString repeated(const QString& text, int times) {
+    return text.repeated(times);
+}
+
+std::unique_ptr<PlainTextBox> makeBox(const QString& text, QSize size = MultiLine) {
+    auto box = std::make_unique<PlainTextBox>();
+    QFont font(QStringLiteral("Courier New"));
+    font.setPointSizeF(9.75);
+    box->setFont(font);
+    box->resize(size);
+    // As the program has them: a scroll bar on the multi-line boxes only.
+    box->setVerticalScrollBarPolicy(size.height() > 30 ? Qt::ScrollBarAlwaysOn
+                                                       : Qt::ScrollBarAlwaysOff);
+    box->setPlainText(text);
+    box->show();
+    return box;
+}
+
+QAccessibleTextInterface* accessibleText(PlainTextBox& box) {
+    return QAccessible::queryAccessibleInterface(&box)->textInterface();
+}
+
+// The text position shown at this point of the viewport.
+int positionAt(PlainTextBox& box, QPoint point) {
+    return accessibleText(box)->offsetAtPoint(box.viewport()->mapToGlobal(point));
+}
+
+int positionAtY(PlainTextBox& box, int y) {
+    return positionAt(box, {0, y});
+}
+
+int topRowStart(PlainTextBox& box) {
+    return positionAtY(box, 6);
+}
+
+// The starts of the first rows, found as Down finds them from the start, at x = 0.
+QList<qsizetype> rowStarts(PlainTextBox& box, int rows) {
+    box.setCursorPosition(0);
+    QList<qsizetype> starts{0};
+    while (starts.size() < rows) {
+        QTest::keyClick(&box, Qt::Key_Down);
+        starts << box.cursorPosition();
+    }
+    return starts;
+}
+
+QVariant key(QKeySequence::StandardKey standard) {
+    return QVariant::fromValue(QKeySequence(standard));
+}
+
+QVariant key(const char* portable) {
+    return QVariant::fromValue(QKeySequence(QString::fromLatin1(portable)));
+}
+
+// Typed text, or keys.
+void press(QWidget& box, const QVariantList& steps) {
+    for (const QVariant& step : steps)
+        if (step.typeId() == QMetaType::QString)
+            QTest::keyClicks(&box, step.toString());
+        else
+            QTest::keySequence(&box, step.value<QKeySequence>());
+}
+
+} // namespace
+
+class PlainTextBoxTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void rowsWrap_data();
+    void rowsWrap();
+    void endStaysOnTheRow_data();
+    void endStaysOnTheRow();
+    void withoutWrapping();
+    void lineBreaksAndNul_data();
+    void lineBreaksAndNul();
+    void otherWidthsStayInside_data();
+    void otherWidthsStayInside();
+    void editing_data();
+    void editing();
+    void clipboard();
+    void mouseSelects();
+    void contextMenu();
+    void scrolling();
+    void scrollBarInTheMiddleOfALongLine();
+    void textsFarLargerThanTheScreen_data();
+    void textsFarLargerThanTheScreen();
+    void answersScreenReaders();
+    void scrollBarKeepsTheApplicationPalette();
+    void oneLineBoxShowsItsLineInTheMiddle();
+    void tabTypesOrMovesTheFocus();
+
+private:
+    int columns_ = 0; // characters on a row of the multi-line box
+};
+
+void PlainTextBoxTest::initTestCase() {
+    const auto box = makeBox(QString(1000, QLatin1Char('x')));
+    QTest::keyClick(box.get(), Qt::Key_End);
+    columns_ = static_cast<int>(box->cursorPosition()) + 1; // End stays before the wrap
+    QVERIFY(columns_ > 20);
+}
+
+void PlainTextBoxTest::rowsWrap_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<qsizetype>>("starts");
+    const int n = columns_;
+    const QString word = QStringLiteral("word ");
+    const int words = (n + 1) / 5; // the words that fit on a row; the last space may hang
+    QTest::newRow("at word boundaries")
+        << repeated(word, 3 * words) << QList<qsizetype>{0, 5 * words, 10 * words};
+    QTest::newRow("no break opportunity")
+        << QString(3 * n, QLatin1Char('<')) << QList<qsizetype>{0, n, 2 * n};
+    QTest::newRow("a word longer than a row")
+        << QStringLiteral("ab ") + QString(2 * n, QLatin1Char('x'))
+        << QList<qsizetype>{0, 3, 3 + n};
+    QTest::newRow("a space at the edge hangs")
+        << QString(n, QLatin1Char('x')) + QStringLiteral(" y") << QList<qsizetype>{0, n + 1};
+    QTest::newRow("CR LF, LF and CR")
+        << QStringLiteral("a\r\nb\nc\rd") << QList<qsizetype>{0, 3, 5, 7};
+    QTest::newRow("NUL is no line break")
+        << QStringLiteral("a") + QChar(0) + QStringLiteral("b\nc") << QList<qsizetype>{0, 4};
+    QTest::newRow("a tab is eight columns")
+        << QStringLiteral("\t\t") + QString(n - 16, QLatin1Char('x')) + QStringLiteral(" y")
+        << QList<qsizetype>{0, n - 13};
+    QTest::newRow("a wide character that does not fit goes down")
+        << QString(n - 1, QLatin1Char('x')) + QStringLiteral("\u4E2D\u4E2D")
+        << QList<qsizetype>{0, n - 1};
+}
+
+void PlainTextBoxTest::rowsWrap() {
+    QFETCH(QString, text);
+    QFETCH(QList<qsizetype>, starts);
+    const auto box = makeBox(text);
+    QCOMPARE(rowStarts(*box, static_cast<int>(starts.size())), starts);
+}
+
+void PlainTextBoxTest::endStaysOnTheRow_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<PlainTextBox::LineWrapMode>("mode");
+    QTest::addColumn<int>("end");
+    const int n = columns_;
+    QTest::newRow("wrapped inside a word: before its last character")
+        << QString(2 * n, QLatin1Char('<')) << PlainTextBox::WidgetWidth << n - 1;
+    QTest::newRow("wrapped after a space: before the space")
+        << QStringLiteral("ab ") + QString(2 * n, QLatin1Char('x')) << PlainTextBox::WidgetWidth
+        << 2;
+    QTest::newRow("ended by a line break: before it")
+        << QStringLiteral("abc\r\ndef") << PlainTextBox::WidgetWidth << 3;
+    QTest::newRow("not wrapped: the end of the line")
+        << QString(2 * n, QLatin1Char('<')) + QStringLiteral("\nx") << PlainTextBox::NoWrap
+        << 2 * n;
+}
+
+void PlainTextBoxTest::endStaysOnTheRow() {
+    QFETCH(QString, text);
+    QFETCH(PlainTextBox::LineWrapMode, mode);
+    QFETCH(int, end);
+    const auto box = makeBox(text);
+    box->setLineWrapMode(mode);
+    QTest::keyClick(box.get(), Qt::Key_End);
+    QCOMPARE(box->cursorPosition(), end);
+}
+
+// Without wrapping, the view follows the caret sideways, and Up and Down keep its column.
+void PlainTextBoxTest::withoutWrapping() {
+    const auto box = makeBox(QString(5000, QLatin1Char('w')) + QStringLiteral("\r\nshort"));
+    box->setLineWrapMode(PlainTextBox::NoWrap);
+    QTest::keyClick(box.get(), Qt::Key_End);
+    QCOMPARE(box->cursorPosition(), 5000);
+    QVERIFY(qAbs(positionAt(*box, {box->viewport()->width() - 8, 6}) - 5000) <= 2);
+    QTest::keyClick(box.get(), Qt::Key_Down);
+    QCOMPARE(box->cursorPosition(), 5007);
+    QTest::keyClick(box.get(), Qt::Key_Up);
+    QCOMPARE(box->cursorPosition(), 5000);
+    QVERIFY(!box->horizontalScrollBar()->isVisible());
+
+    box->setCursorPosition(4990); // a line break typed into the long line ends it there
+    QTest::keyClick(box.get(), Qt::Key_Return);
+    box->setCursorPosition(0);
+    QTest::keyClick(box.get(), Qt::Key_Down);
+    QCOMPARE(box->cursorPosition(), 4992);
+}
+
+void PlainTextBoxTest::lineBreaksAndNul_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("CR LF") << QStringLiteral("one\r\ntwo\r\n") << 3;
+    QTest::newRow("lone CR and LF") << QStringLiteral("\rone\ntwo\r") << 4;
+    QTest::newRow("CR LF after a lone CR") << QStringLiteral("a\r\r\nb\n\r") << 5;
+    QTest::newRow("NUL") << QStringLiteral("a") + QChar(0) + QStringLiteral("\r\n") + QChar(0) << 2;
+}
+
+// Read back exactly; each break starts a line; the caret never rests inside a CR LF.
+void PlainTextBoxTest::lineBreaksAndNul() {
+    QFETCH(QString, text);
+    QFETCH(int, lines);
+    const auto box = makeBox(text);
+    QCOMPARE(box->toPlainText(), text);
+    QCOMPARE(box->length(), text.size());
+    const QList<qsizetype> starts = rowStarts(*box, lines + 1);
+    QCOMPARE(starts.back(), text.size()); // Down on the last line goes to the end
+    const auto insidePair = [&](qsizetype at) {
+        return at > 0 && at < text.size() && text[at - 1] == u'\r' && text[at] == u'\n';
+    };
+    for (qsizetype start : starts.first(lines))
+        QVERIFY(start == 0 || text[start - 1] == u'\r' || text[start - 1] == u'\n');
+    box->setCursorPosition(0);
+    for (qsizetype at = 0; at < text.size(); at = box->cursorPosition()) {
+        QTest::keyClick(box.get(), Qt::Key_Right);
+        QVERIFY(!insidePair(box->cursorPosition()));
+    }
+    for (qsizetype at = 0; at <= text.size(); ++at) {
+        box->setCursorPosition(at);
+        QVERIFY(!insidePair(box->cursorPosition()));
+    }
+}
+
+void PlainTextBoxTest::otherWidthsStayInside_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("CJK") << repeated(QStringLiteral("\u4E2D\u6587"), 100);
+    QTest::newRow("emoji") << repeated(QStringLiteral("\U0001F600\U0001F35E"), 100);
+    QTest::newRow("combining marks") << repeated(QStringLiteral("e\u0301a\u030A\u0301"), 100);
+    QTest::newRow("marks with no base") << QString(300, QChar(0x0301));
+    QTest::newRow("tabs and controls")
+        << repeated(QStringLiteral("a\tb") + QChar(0) + QChar(0x1B) + QChar(0x85), 60);
+    QTest::newRow("right to left") << repeated(QStringLiteral("\u05E9\u05DC\u05D5\u05DD "), 60);
+}
+
+// Nothing is drawn in the right margin, and every caret position is a character boundary that
+// Left and Right agree on.
+void PlainTextBoxTest::otherWidthsStayInside() {
+    QFETCH(QString, text);
+    const auto box = makeBox(text);
+    const QImage image = box->viewport()->grab().toImage();
+    const QRgb base = box->palette().color(QPalette::Base).rgb();
+    for (int x = image.width() - 3; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            QCOMPARE(image.pixel(x, y), base);
+
+    QList<qsizetype> rightward{0};
+    box->setCursorPosition(0);
+    while (rightward.back() < text.size()) {
+        QTest::keyClick(box.get(), Qt::Key_Right);
+        const qsizetype at = box->cursorPosition();
+        QVERIFY(at > rightward.back());
+        QVERIFY(!(text[at - 1].isHighSurrogate() && at < text.size() && text[at].isLowSurrogate()));
+        rightward << at;
+    }
+    QList<qsizetype> leftward{text.size()};
+    while (leftward.front() > 0) {
+        QTest::keyClick(box.get(), Qt::Key_Left);
+        leftward.prepend(box->cursorPosition());
+    }
+    QCOMPARE(leftward, rightward);
+}
+
+void PlainTextBoxTest::editing_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QVariantList>("keys");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<int>("caret");
+    const QVariant toEnd = key(QKeySequence::MoveToEndOfDocument);
+    const QVariant undo = key(QKeySequence::Undo);
+    QTest::newRow("type") << "page" << QVariantList{toEnd, "s!"} << false << "pages!" << 6;
+    QTest::newRow("Backspace") << "abc" << QVariantList{toEnd, key("Backspace")} << false << "ab"
+                               << 2;
+    QTest::newRow("Backspace takes a CR LF whole")
+        << "a\r\nb" << QVariantList{toEnd, key("Left"), key("Backspace")} << false << "ab" << 1;
+    QTest::newRow("Delete takes a CR LF whole")
+        << "a\r\nb" << QVariantList{key("Right"), key("Del")} << false << "ab" << 1;
+    QTest::newRow("Delete takes a surrogate pair whole")
+        << "x\U0001F600y" << QVariantList{key("Right"), key("Del")} << false << "xy" << 1;
+    QTest::newRow("a selection and typing")
+        << "one two" << QVariantList{toEnd, key(QKeySequence::SelectPreviousWord), "2"} << false
+        << "one 2" << 5;
+    QTest::newRow("select all and type")
+        << "old\r\ntext" << QVariantList{key(QKeySequence::SelectAll), "new"} << false << "new"
+        << 3;
+    QTest::newRow("Enter types CR LF")
+        << "ab" << QVariantList{key("Right"), key("Return")} << false << "a\r\nb" << 3;
+    QTest::newRow("a word back") << "one two"
+                                 << QVariantList{toEnd, key(QKeySequence::DeleteStartOfWord)}
+                                 << false << "one " << 4;
+    QTest::newRow("Left ends a selection at its start")
+        << "abcd" << QVariantList{toEnd, key("Shift+Left"), key("Shift+Left"), key("Left"), "x"}
+        << false << "abxcd" << 3;
+    QTest::newRow("undo takes back a typing run")
+        << "x" << QVariantList{toEnd, "abc", key("Return"), undo} << false << "x" << 1;
+    QTest::newRow("redo") << "x" << QVariantList{toEnd, "abc", undo, key(QKeySequence::Redo)}
+                          << false << "xabc" << 4;
+    QTest::newRow("undo a Backspace")
+        << "abc" << QVariantList{toEnd, key("Backspace"), undo} << false << "abc" << 3;
+    QTest::newRow("typing after a move is another step")
+        << "ab" << QVariantList{toEnd, "c", key("Home"), "d", undo} << false << "abc" << 0;
+    QTest::newRow("read only: the caret moves, nothing changes")
+        << "abc"
+        << QVariantList{toEnd,
+                        "x",
+                        key("Backspace"),
+                        key("Shift+Left"),
+                        key("Del"),
+                        key(QKeySequence::Cut),
+                        key(QKeySequence::Paste),
+                        key("Return")}
+        << true << "abc" << 2;
+}
+
+void PlainTextBoxTest::editing() {
+    QFETCH(QString, start);
+    QFETCH(QVariantList, keys);
+    QFETCH(bool, readOnly);
+    QFETCH(QString, end);
+    QFETCH(int, caret);
+    QGuiApplication::clipboard()->setText(QStringLiteral("clip"));
+    const auto box = makeBox(start);
+    box->setReadOnly(readOnly);
+    QSignalSpy changes(box.get(), &PlainTextBox::textChanged);
+    press(*box, keys);
+    QCOMPARE(box->toPlainText(), end);
+    QCOMPARE(box->cursorPosition(), caret);
+    QCOMPARE(changes.isEmpty(), readOnly);
+    box->setPlainText(start); // and a set clears the history
+    QTest::keySequence(box.get(), QKeySequence::Undo);
+    QCOMPARE(box->toPlainText(), start);
+}
+
+void PlainTextBoxTest::clipboard() {
+    const QString text = QStringLiteral("one\rtwo\r\nthree") + QChar(0);
+    const auto box = makeBox(text);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QTest::keySequence(box.get(), QKeySequence::SelectAll);
+    QTest::keySequence(box.get(), QKeySequence::Copy);
+    QCOMPARE(clipboard->text(), text);
+    QTest::keySequence(box.get(), QKeySequence::MoveToEndOfDocument);
+    QTest::keySequence(box.get(), QKeySequence::Paste);
+    QCOMPARE(box->toPlainText(), text + text);
+    QCOMPARE(box->cursorPosition(), 2 * text.size());
+
+    QTest::keySequence(box.get(), QKeySequence::SelectStartOfLine);
+    QCOMPARE(box->selectedText(), QStringLiteral("three") + QChar(0));
+    QTest::keySequence(box.get(), QKeySequence::Cut);
+    QCOMPARE(clipboard->text(), QStringLiteral("three") + QChar(0));
+    QCOMPARE(box->toPlainText(), text + QStringLiteral("one\rtwo\r\n"));
+}
+
+void PlainTextBoxTest::mouseSelects() {
+    QString text;
+    for (int line = 0; line < 100; ++line)
+        text += QStringLiteral("word%1 more\r\n").arg(line, 2, 10, QLatin1Char('0'));
+    const auto box = makeBox(text);
+    QWidget* viewport = box->viewport();
+    const auto leftOf = [&](int position) {
+        const QRect character = accessibleText(*box)->characterRect(position);
+        return viewport->mapFromGlobal(character.topLeft()) + QPoint(1, character.height() / 2);
+    };
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, leftOf(2));
+    QCOMPARE(box->cursorPosition(), 2);
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, leftOf(16));
+    QCOMPARE(box->selectedText(), QStringLiteral("rd00 more\r\nwor"));
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, leftOf(15));
+    QCOMPARE(box->selectedText(), QStringLiteral("word01"));
+
+    // Dragging below the box scrolls it and the selection follows.
+    QTest::mousePress(viewport, Qt::LeftButton, {}, leftOf(0));
+    QTest::mouseMove(viewport, QPoint(5, viewport->height() + 10));
+    QTRY_VERIFY(topRowStart(*box) > 13 * 3);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(5, viewport->height() + 10));
+    QVERIFY(box->cursorPosition() > topRowStart(*box));
+    QVERIFY(box->selectedText().startsWith(QStringLiteral("word00 more\r\nword01")));
+}
+
+void PlainTextBoxTest::contextMenu() {
+    const auto enabled = [](PlainTextBox& box) {
+        const std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+        QStringList names;
+        for (const QAction* action : menu->actions())
+            if (action->isEnabled() && !action->isSeparator())
+                names << action->text().section(QLatin1Char('\t'), 0, 0).remove(u'&');
+        return names;
+    };
+    QGuiApplication::clipboard()->clear();
+    const auto box = makeBox(QStringLiteral("text"));
+    QCOMPARE(enabled(*box), QStringList{QStringLiteral("Select All")});
+    QTest::keyClick(box.get(), Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(enabled(*box), (QStringList{"Cut", "Copy", "Delete", "Select All"}));
+    QTest::keySequence(box.get(), QKeySequence::Cut);
+    QCOMPARE(enabled(*box), (QStringList{"Undo", "Paste", "Select All"}));
+    box->setReadOnly(true);
+    QTest::keySequence(box.get(), QKeySequence::SelectAll);
+    QCOMPARE(enabled(*box), (QStringList{"Copy", "Select All"}));
+}
+
+void PlainTextBoxTest::scrolling() {
+    QString text;
+    for (int line = 0; line < 200; ++line)
+        text += QStringLiteral("line %1\r\n").arg(line, 3, 10, QLatin1Char('0')); // ten each
+    text += QStringLiteral("last");
+    const auto box = makeBox(text);
+    const int lineHeight = accessibleText(*box)->characterRect(10).top() -
+                           accessibleText(*box)->characterRect(0).top();
+    const int rows = (box->viewport()->height() - 8) / lineHeight; // whole rows on screen
+
+    QWheelEvent wheel(QPointF(5, 5), box->viewport()->mapToGlobal(QPointF(5, 5)), {},
+                      {0, -QWheelEvent::DefaultDeltasPerStep}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(box->viewport(), &wheel);
+    QCOMPARE(topRowStart(*box), 10 * QApplication::wheelScrollLines());
+
+    box->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(topRowStart(*box), 10 * (QApplication::wheelScrollLines() - 1));
+
+    box->setCursorPosition(0);
+    QTest::keyClick(box.get(), Qt::Key_PageDown);
+    QCOMPARE(box->cursorPosition(), 10 * (rows - 1));
+    QCOMPARE(topRowStart(*box), 10 * (rows - 1));
+
+    QTest::keySequence(box.get(), QKeySequence::MoveToEndOfDocument);
+    const int bottomRowY = 4 + (rows - 1) * lineHeight + lineHeight / 2;
+    QCOMPARE(positionAtY(*box, bottomRowY), text.size() - 4); // the last line at the bottom
+    QCOMPARE(topRowStart(*box), 10 * (201 - rows));
+    QCOMPARE(box->verticalScrollBar()->value(), box->verticalScrollBar()->maximum());
+
+    box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum() / 2);
+    QCOMPARE(topRowStart(*box) % 10, 0);
+    QVERIFY(qAbs(topRowStart(*box) - text.size() / 2) <= 10);
+}
+
+// Dragging the scroll bar into a line of ten million characters finds the rows there as
+// laying the line out from its start would.
+void PlainTextBoxTest::scrollBarInTheMiddleOfALongLine() {
+    const auto box = makeBox(QString(10'000'000, QLatin1Char('<')));
+    QScrollBar* bar = box->verticalScrollBar();
+    bar->setSliderDown(true);
+    bar->setSliderPosition(bar->maximum() / 2);
+    bar->setSliderDown(false);
+    const int top = topRowStart(*box);
+    QCOMPARE(top % columns_, 0);
+    QVERIFY(qAbs(top - 5'000'000) <= columns_);
+    box->setCursorPosition(top);
+    QTest::keyClick(box.get(), Qt::Key_Up);
+    QCOMPARE(box->cursorPosition(), top - columns_);
+    QCOMPARE(topRowStart(*box), top - columns_);
+
+    // A wide character there moves every later row start back by one; the row starts kept
+    // from before the edit, here up to the end, must not be used past it.
+    const qsizetype edited = box->cursorPosition();
+    QTest::keySequence(box.get(), QKeySequence::MoveToEndOfDocument);
+    box->setCursorPosition(edited);
+    QInputMethodEvent commit; // as an input method types it
+    commit.setCommitString(QStringLiteral("\u4E2D"));
+    QApplication::sendEvent(box.get(), &commit);
+    QCOMPARE(box->length(), 10'000'001);
+    QTest::keySequence(box.get(), QKeySequence::MoveToEndOfDocument);
+    const qsizetype after = edited + columns_ - 1; // the row after the wide character
+    const qsizetype lastRow = after + (box->length() - after - 1) / columns_ * columns_;
+    const QRect caret = accessibleText(*box)->characterRect(static_cast<int>(box->length()));
+    QCOMPARE(positionAtY(*box, box->viewport()->mapFromGlobal(caret.center()).y()), lastRow);
+}
+
+void PlainTextBoxTest::textsFarLargerThanTheScreen_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("20 MB on one line") << 0;
+    QTest::newRow("2 million empty lines") << 1;
+}
+
+void PlainTextBoxTest::textsFarLargerThanTheScreen() {
+    QFETCH(int, kind);
+    std::string page;
+    if (kind == 0)
+        while (page.size() < 20'000'000)
+            page += "<p class=\"x\">bread</p> ";
+    else
+        for (int line = 0; line < 2'000'000; ++line)
+            page += "\r\n";
+    const auto size = static_cast<qsizetype>(page.size());
+    const auto box = makeBox({});
+    box->setWindows1252Text(std::make_shared<const std::string>(std::move(page)));
+    QAccessibleTextInterface* text = accessibleText(*box);
+    box->viewport()->grab();
+    QTest::keyClicks(box.get(), QStringLiteral("ab"));
+    QCOMPARE(text->text(0, 4), kind == 0 ? QStringLiteral("ab<p") : QStringLiteral("ab\r\n"));
+    QTest::keySequence(box.get(), QKeySequence::MoveToEndOfDocument);
+    QTest::keyClicks(box.get(), QStringLiteral("z"));
+    QCOMPARE(box->length(), size + 3);
+    QCOMPARE(box->cursorPosition(), size + 3);
+    QCOMPARE(text->text(static_cast<int>(size), static_cast<int>(size + 3)),
+             kind == 0 ? QStringLiteral("> z") : QStringLiteral("\r\nz"));
+    box->viewport()->grab();
+    const int last = positionAtY(*box, box->viewport()->height() - 8);
+    QTest::keyClick(box.get(), Qt::Key_PageUp);
+    QVERIFY(box->cursorPosition() < size);
+    QVERIFY(topRowStart(*box) < last);
+    box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum() / 2);
+    const int top = topRowStart(*box);
+    QVERIFY(qAbs(top - size / 2) < 1000);
+    QCOMPARE(text->text(top - 1, top), kind == 0 ? QStringLiteral(" ") : QStringLiteral("\n"));
+}
+
+void PlainTextBoxTest::answersScreenReaders() {
+    const auto box = makeBox(QStringLiteral("one two\r\nthree"));
+    box->setFocus();
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box.get());
+    QCOMPARE(accessible->role(), QAccessible::EditableText);
+    QCOMPARE(accessible->text(QAccessible::Value), QStringLiteral("one two\r\nthree"));
+    QVERIFY(accessible->state().editable && accessible->state().multiLine &&
+            accessible->state().focusable && !accessible->state().readOnly);
+    QAccessibleTextInterface* text = accessible->textInterface();
+    QCOMPARE(text->characterCount(), 14);
+    QCOMPARE(text->text(4, 9), QStringLiteral("two\r\n"));
+    text->setSelection(0, 4, 7);
+    QCOMPARE(box->selectedText(), QStringLiteral("two"));
+    QCOMPARE(text->cursorPosition(), 7);
+    int start = 0, end = 0;
+    QCOMPARE(text->textAtOffset(7, QAccessible::CharBoundary, &start, &end),
+             QStringLiteral("\r\n"));
+    QCOMPARE(text->textAtOffset(5, QAccessible::WordBoundary, &start, &end), QStringLiteral("two"));
+    QCOMPARE(text->textAtOffset(2, QAccessible::LineBoundary, &start, &end),
+             QStringLiteral("one two\r\n"));
+    QCOMPARE(text->textAfterOffset(2, QAccessible::LineBoundary, &start, &end),
+             QStringLiteral("three"));
+    QCOMPARE(start, 9);
+    box->setReadOnly(true);
+    QVERIFY(accessible->state().readOnly && !accessible->state().editable);
+    const auto oneLine = makeBox(QStringLiteral("x"), {300, 25});
+    QVERIFY(!QAccessible::queryAccessibleInterface(oneLine.get())->state().multiLine);
+}
+
+void PlainTextBoxTest::scrollBarKeepsTheApplicationPalette() {
+    const auto box = makeBox(QStringLiteral("blue"));
+    QPalette blue = box->palette();
+    for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        blue.setColor(role, Qt::blue);
+    box->setPalette(blue);
+    QCOMPARE(box->palette().color(QPalette::Text), QColor(Qt::blue));
+    for (QScrollBar* bar : {box->verticalScrollBar(), box->horizontalScrollBar()})
+        QCOMPARE(bar->palette(), QApplication::palette(bar));
+}
+
+void PlainTextBoxTest::oneLineBoxShowsItsLineInTheMiddle() {
+    const auto box = makeBox(QStringLiteral("value"), {300, 25});
+    const QRect character = accessibleText(*box)->characterRect(0);
+    const QRect viewport(box->viewport()->mapToGlobal(QPoint(0, 0)), box->viewport()->size());
+    QVERIFY(qAbs(character.center().y() - viewport.center().y()) <= 1);
+}
+
+void PlainTextBoxTest::tabTypesOrMovesTheFocus() {
+    QWidget window;
+    auto* first = new PlainTextBox(&window);
+    auto* second = new PlainTextBox(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    first->setFocus();
+    QTest::keyClick(first, Qt::Key_Tab);
+    QCOMPARE(first->toPlainText(), QStringLiteral("\t"));
+    QVERIFY(first->hasFocus());
+    first->setTabChangesFocus(true);
+    QTest::keyClick(first, Qt::Key_Tab);
+    QCOMPARE(first->toPlainText(), QStringLiteral("\t"));
+    QVERIFY(second->hasFocus());
+}
+
+QTEST_MAIN(PlainTextBoxTest)
+#include "test_plain_text_box.moc"
