@@ -73,8 +73,25 @@ std::string sevenTags(const char* eol) {
 } // namespace
 
 std::string generatePage(const PageShape& shape) {
-    const char* eol = shape.crlf ? "\r\n" : "\n";
+    const char* eol = shape.layout == Layout::OneLine ? "" : shape.crlf ? "\r\n" : "\n";
     const std::string tags = sevenTags(eol);
+    switch (shape.layout) {
+    case Layout::NoBreak:
+        return tags + std::string(shape.bytes, '<');
+    case Layout::EmptyLines:
+        return tags + std::string(shape.bytes, '\n');
+    case Layout::LongTitle: {
+        std::string keywords;
+        keywords.reserve(shape.bytes);
+        for (std::size_t i = 0; i < shape.bytes / 2; ++i)
+            keywords += "a,";
+        return "<title>" + std::string(shape.bytes, 'a') + "</title>\r\n<meta name=\"keywords\" " +
+               "content=\"" + keywords + "\">\r\n" + tags;
+    }
+    case Layout::Lines:
+    case Layout::OneLine:
+        break;
+    }
     const std::string end = std::string("</body>") + eol + "</html>" + eol;
     std::string page = std::string("<!DOCTYPE html>") + eol + "<html lang=\"en\">" + eol +
                        "<head>" + eol + "<meta charset=\"utf-8\">" + eol;

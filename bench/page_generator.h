@@ -3,12 +3,20 @@
 #include <cstddef>
 #include <string>
 
-// A deterministic page of realistic HTML: lines of 80 to 120 characters, the seven tags near
-// the top ("early") or after almost all the bytes ("late", where every search runs longest).
+// Deterministic pages of every shape a user may open, each with the seven tags.
+enum class Layout {
+    Lines,      // realistic HTML in lines of 80 to 120 characters
+    OneLine,    // the same HTML minified: no line end at all
+    NoBreak,    // one line of "<", with no place to wrap
+    LongTitle,  // a title of `bytes` letters and keywords of `bytes` / 2 "a,"
+    EmptyLines, // `bytes` empty lines
+};
+
 struct PageShape {
     std::size_t bytes;
-    bool crlf;
-    bool late;
+    bool crlf = true;
+    bool late = false; // the tags after almost all the bytes, where every search runs longest
+    Layout layout = Layout::Lines;
 };
 
 std::string generatePage(const PageShape& shape);

@@ -92,10 +92,13 @@ void makePageText(std::string& bytes) {
         std::memcpy(text + out, "\r\n", 2);
     }
     while (out > in) {
-        const std::size_t lineEnd = lastLineEnd(text, in);
+        // Empty lines come one after another: no search, nothing to move.
+        const std::size_t lineEnd = endsLine(text[in - 1]) ? in - 1 : lastLineEnd(text, in);
         const std::size_t lineStart = lineEnd == None ? 0 : lineEnd + 1;
-        out -= in - lineStart;
-        std::memmove(text + out, text + lineStart, in - lineStart);
+        if (in > lineStart) {
+            out -= in - lineStart;
+            std::memmove(text + out, text + lineStart, in - lineStart);
+        }
         if (lineEnd == None)
             break;
         const bool pair = text[lineEnd] == '\n' && lineEnd > 0 && text[lineEnd - 1] == '\r';
