@@ -404,15 +404,19 @@ void PlainTextBox::scrollRows(long count) {
     viewport()->update();
 }
 
-void PlainTextBox::showEnd() {
-    Row row = rows_.rowAt(text_.size());
-    for (int i = 1; i < fullRows(); ++i) {
+// The row so many rows above this one, or the first row.
+Row PlainTextBox::rowsAbove(Row row, int count) const {
+    for (; count > 0; --count) {
         const auto before = rows_.rowBefore(row.start);
         if (!before)
             break;
         row = *before;
     }
-    top_ = row.start;
+    return row;
+}
+
+void PlainTextBox::showEnd() {
+    top_ = rowsAbove(rows_.rowAt(text_.size()), fullRows() - 1).start;
 }
 
 void PlainTextBox::ensureVisible(std::size_t position) {
@@ -421,15 +425,8 @@ void PlainTextBox::ensureVisible(std::size_t position) {
     const bool shown = std::any_of(shown_.begin(), shown_.begin() + static_cast<long>(full),
                                    [&](const Row& row) { return row.holds(position); });
     if (!shown) {
-        Row row = rows_.rowAt(position);
-        if (position > top_)
-            for (int i = 1; i < fullRows(); ++i) {
-                const auto before = rows_.rowBefore(row.start);
-                if (!before)
-                    break;
-                row = *before;
-            }
-        top_ = row.start;
+        const Row row = rows_.rowAt(position);
+        top_ = (position > top_ ? rowsAbove(row, fullRows() - 1) : row).start;
         layOut();
     }
     if (wrapMode_ == NoWrap)

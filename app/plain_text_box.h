@@ -122,6 +122,7 @@ private:
     int scrollValue() const;
     void scrollBarAction(int action);
     void scrollRows(long count);
+    textbox::Row rowsAbove(textbox::Row row, int count) const;
     void showEnd();
     void ensureVisible(std::size_t position);
     void followHorizontally(std::size_t position);
