@@ -6,7 +6,8 @@
 JOBS := $(shell nproc)
 PACKAGES := cmake make g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev libgtest-dev \
 	libbenchmark-dev python3 python3-lxml fonts-liberation2 fonts-dejavu-core \
-	dpkg-dev desktop-file-utils appstream xvfb xdotool x11-utils
+	dpkg-dev desktop-file-utils appstream xvfb xdotool x11-utils \
+	python3-pyatspi at-spi2-core dbus-daemon
 FUZZ_SECONDS ?= 600
 
 .PHONY: run test build sanitized fuzz fuzz-build fuzz-run bench packages picture package
@@ -15,11 +16,13 @@ run: build
 	./build/metatags
 
 # Every test, then the same tests with AddressSanitizer and UndefinedBehaviorSanitizer,
-# a short fuzz run of the scan, and the Debian package built, installed and removed.
+# a short fuzz run of the scan, the window read through AT-SPI as a screen reader reads it,
+# and the Debian package built, installed and removed.
 test: build sanitized fuzz-build
 	$(MAKE) --no-print-directory fuzz-run FUZZ_SECONDS=60
 	ctest --preset sanitizers
 	ctest --preset dev
+	tests/accessibility/check-accessibility.sh
 	tests/package/check-package.sh
 
 # A sanitizer report fails the run.

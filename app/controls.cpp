@@ -3,6 +3,8 @@
 #include "app/qt_text.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
@@ -16,6 +18,44 @@ template <typename Widget> Widget* control(QWidget& window, const char* name) {
     Q_ASSERT_X(widget, name, "the window's design has no such control");
     return widget;
 }
+
+// A counter as a screen reader meets it. Its name says what it counts, and would hide the
+// caption, the number itself, as it hides a label's text: the caption is read as its text and
+// its value instead, read-only, with neither caret nor selection.
+class CounterAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit CounterAccessible(QLabel& label)
+        : QAccessibleWidget(&label, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text kind) const override {
+        return kind == QAccessible::Value ? caption() : QAccessibleWidget::text(kind);
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(int start, int end) const override { return caption().mid(start, end - start); }
+    int characterCount() const override { return caption().size(); }
+    QString attributes(int offset, int* start, int* end) const override {
+        *start = *end = offset;
+        return {};
+    }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    int selectionCount() const override { return 0; }
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+
+private:
+    QString caption() const { return static_cast<const QLabel*>(object())->text(); }
+};
 
 } // namespace
 
@@ -51,14 +91,20 @@ void TextBox::SetPage(const load::Page& page) {
 
 Label::Label(QWidget& window, const char* name) : label_(control<QLabel>(window, name)) {
     label_->setTextFormat(Qt::PlainText);
+    // In place of the toolkit's interface, made already if a screen reader asked for the label
+    // while the window was being built.
+    QAccessible::deleteAccessibleInterface(
+        QAccessible::uniqueId(QAccessible::queryAccessibleInterface(label_)));
+    QAccessible::registerAccessibleInterface(new CounterAccessible(*label_));
 }
 
 QString Label::Caption() const {
     return label_->text();
 }
 
-void Label::SetCaption(const QString& caption) {
+void Label::SetCaption(const QString& caption, const QString& description) {
     label_->setText(caption);
+    label_->setAccessibleDescription(description);
 }
 
 void Label::SetForeColor(scan::Rgb colour) {

@@ -37,12 +37,15 @@ private:
     QLineEdit* path_ = nullptr; // the path box
 };
 
+// A counter: a label that the window's steps write, named for what it counts.
 class Label {
 public:
     Label(QWidget& window, const char* name);
 
     QString Caption() const;
-    void SetCaption(const QString& caption);
+    // The description is what a screen reader says of the caption besides its number; a new
+    // caption drops the description of the one before.
+    void SetCaption(const QString& caption, const QString& description = QString());
     void SetForeColor(scan::Rgb colour);
 
 private:

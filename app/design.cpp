@@ -150,6 +150,38 @@ constexpr std::array FocusOrder{"txtHTML",      "cmdSearch",       "txtTitle",  
                                 "txtKeywords",  "txtOriginalFile", "txtAbstract", "txtAuthor",
                                 "txtCopyright", "Picture1",        "txtRobots",   "cmdRecheck"};
 
+// What a screen reader calls each control that takes the focus, and each counter, where the
+// toolkit's own name would not do: a box has no text of its own that names it, the picture
+// none at all, and a counter's number says nothing of what it counts. The caption beside a
+// box is tied to it as well, so that a screen reader can tell which caption is whose. The
+// buttons are named by their captions, and the caption and hint labels by their text, already.
+struct AccessibleName {
+    const char* control;
+    const char* name;
+    const char* caption = nullptr; // the label beside the control that names it on screen
+};
+
+constexpr std::array AccessibleNames = std::to_array<AccessibleName>({
+    {"Picture1", "HTML picture"},
+    {"txtHTML", "HTML file", "lblHTML"},
+    {"txtTitle", "Title", "lblTitle"},
+    {"lblTitleCar", "Title length"},
+    {"txtDescription", "Description", "lblDescription"},
+    {"lblDescriptionCar", "Description length"},
+    {"txtKeywords", "Keywords", "lblKeywords"},
+    {"lblKeywordsCar", "Keywords length"},
+    {"lblWordsNum", "Keyword count"},
+    {"txtAbstract", "Abstract", "lblAbstract"},
+    {"lblAbstractCar", "Abstract length"},
+    {"txtRobots", "Robots", "lblRobots"},
+    {"lblRobotsCar", "Robots length"},
+    {"txtAuthor", "Author", "lblAuthor"},
+    {"lblAuthorCar", "Author length"},
+    {"txtCopyright", "Copyright", "lblCopyright"},
+    {"lblCopyrightCar", "Copyright length"},
+    {"txtOriginalFile", "Page text"},
+});
+
 constexpr int ClientWidth = 12750;
 constexpr int ClientHeight = 9840;
 constexpr const char* Caption = "Orlimo 3.0 - Copyright \u00A9 2026 the metatags authors";
@@ -295,6 +327,16 @@ QIcon windowIcon() {
     return icon;
 }
 
+// No caption has an access key, so a caption tied to its box takes no shortcut.
+void nameForScreenReaders(QWidget& window) {
+    for (const AccessibleName& control : AccessibleNames) {
+        auto* widget = window.findChild<QWidget*>(QLatin1String(control.control));
+        widget->setAccessibleName(QString::fromUtf8(control.name));
+        if (control.caption)
+            window.findChild<QLabel*>(QLatin1String(control.caption))->setBuddy(widget);
+    }
+}
+
 } // namespace
 
 void build(QWidget& window) {
@@ -326,6 +368,7 @@ void build(QWidget& window) {
         previous = next;
     }
     window.findChild<QWidget*>(QLatin1String(FocusOrder.front()))->setFocus();
+    nameForScreenReaders(window);
 }
 
 } // namespace design

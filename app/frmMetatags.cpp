@@ -110,17 +110,35 @@ void frmMetatags::MetaRobotsCar() {
     count(txtRobots, lblRobotsCar, std::nullopt);
 }
 
+namespace {
+
+// What the limit colour tells at a glance, said to a screen reader's user, who may not see it;
+// nothing where the counter has no limit.
+QString limitDescription(const scan::Counter& shown, std::optional<scan::Pos> limit,
+                         const char* unit) {
+    if (!shown.colour)
+        return {};
+    return QStringLiteral("%1 the limit of %2 %3")
+        .arg(*shown.colour == scan::Red ? "Over" : "Within")
+        .arg(*limit)
+        .arg(unit);
+}
+
+} // namespace
+
 // The counter rule: the length of what the box holds, then the limit colour where the field
 // has a limit, then the caption.
 void frmMetatags::count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit) {
     const scan::Counter shown = scan::counterOf(box.Length(), limit);
     if (shown.colour)
         counter.SetForeColor(*shown.colour);
-    counter.SetCaption(QString::fromStdString(shown.caption));
+    counter.SetCaption(QString::fromStdString(shown.caption),
+                       limitDescription(shown, limit, "characters"));
 }
 
 void frmMetatags::CountWords() {
     const scan::Counter shown = scan::wordCounterOf(scan::countWords(asUtf16(txtKeywords.Text())));
-    lblWordsNum.SetCaption(QString::fromStdString(shown.caption));
+    lblWordsNum.SetCaption(QString::fromStdString(shown.caption),
+                           limitDescription(shown, scan::WordsLimit, "keywords"));
     lblWordsNum.SetForeColor(*shown.colour);
 }
