@@ -6,6 +6,7 @@
 # Installing needs root (CI runs as root); otherwise that part is skipped and says why.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. tests/xvfb.sh
 
 icon_sizes=(16 22 24 32 48 64 128 256)
 passed=0
@@ -114,14 +115,7 @@ on_disk() {
 check "every file of the package is installed" on_disk
 
 # The installed program under Xvfb, as a desktop starts it.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
+start_xvfb
 mkdir -m 700 "$work/runtime"
 XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb env -u QT_QPA_PLATFORMTHEME \
     /usr/bin/metatags 2>"$work/stderr" &
