@@ -155,7 +155,8 @@ void PlainTextBoxTest::rowsWrap_data() {
     const QRectF ink = metrics.boundingRect(wide);
     const qreal width =
         std::max(metrics.horizontalAdvance(wide), ink.right()) - std::min<qreal>(0, ink.left());
-    const int before = n + 1 - static_cast<int>(width / metrics.horizontalAdvance(QLatin1Char('x')));
+    const int before =
+        n + 1 - static_cast<int>(width / metrics.horizontalAdvance(QLatin1Char('x')));
     QTest::newRow("a wide character that does not fit goes down")
         << QString(before, QLatin1Char('x')) + wide + wide << QList<qsizetype>{0, before};
 }
