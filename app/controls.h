@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/name_only_icon_provider.h"
-#include "app/plain_text_box.h"
 #include "load/page_text.h"
 #include "scan/counters.h"
+#include "textbox/plain_text_box.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "app/design.h"
 
-#include "app/plain_text_box.h"
+#include "textbox/plain_text_box.h"
 
 #include "scan/counters.h"
 

@@ -4,6 +4,7 @@
 #include "app/frmMetatags.h"
 
 #include "app/qt_text.h"
+#include "textbox/utf16.h"
 
 #include <QPushButton>
 
@@ -137,7 +138,8 @@ void frmMetatags::count(const TextBox& box, Label& counter, std::optional<scan::
 }
 
 void frmMetatags::CountWords() {
-    const scan::Counter shown = scan::wordCounterOf(scan::countWords(asUtf16(txtKeywords.Text())));
+    const scan::Counter shown =
+        scan::wordCounterOf(scan::countWords(textbox::utf16(txtKeywords.Text())));
     lblWordsNum.SetCaption(QString::fromStdString(shown.caption),
                            limitDescription(shown, scan::WordsLimit, "keywords"));
     lblWordsNum.SetForeColor(*shown.colour);

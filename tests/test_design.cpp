@@ -1,6 +1,6 @@
 #include "app/frmMetatags.h"
-#include "app/plain_text_box.h"
 #include "tests/window_driver.h"
+#include "textbox/plain_text_box.h"
 
 #include <QApplication>
 #include <QFileDialog>

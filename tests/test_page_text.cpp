@@ -53,16 +53,6 @@ TEST(PageText, EveryLineEndsWithOneCrLf) {
     }
 }
 
-TEST(PageText, EachByteIsOneWindows1252Character) {
-    EXPECT_EQ(load::windows1252(0x80), u'\u20AC');
-    EXPECT_EQ(load::windows1252(0x81), u'\u0081');
-    EXPECT_EQ(load::windows1252(0x99), u'\u2122');
-    EXPECT_EQ(load::windows1252(0x9F), u'\u0178');
-    EXPECT_EQ(load::windows1252(0xA9), u'\u00A9');
-    EXPECT_EQ(load::windows1252(0xFF), u'\u00FF');
-    EXPECT_EQ(load::windows1252('<'), u'<');
-}
-
 // The page text made in place, many bytes at a time, beside the rule one byte at a time, on
 // pages long enough for the sixteen-byte steps, with line ends at every offset.
 TEST(PageText, LongPagesAsByteByByte) {

@@ -1,8 +1,8 @@
-#include "load/page_text.h"
 #include "scan/analysis.h"
 #include "scan/counters.h"
 #include "scan/lookups.h"
 #include "tests/rule_pages.h"
+#include "textbox/windows1252.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,7 @@ TEST(SearchRules, FindMatchesThePageLowerCased) {
         for (char searched = ' '; searched <= '~'; ++searched) {
             if (searched >= 'A' && searched <= 'Z')
                 continue; // search texts are written in lower case
-            const bool same = lower(load::windows1252(static_cast<unsigned char>(byte))) ==
+            const bool same = lower(textbox::windows1252(static_cast<unsigned char>(byte))) ==
                               static_cast<char16_t>(searched);
             const std::string what(3, searched);
             SCOPED_TRACE(testing::Message() << "byte " << byte << ", search " << what);

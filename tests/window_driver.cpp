@@ -1,7 +1,7 @@
 #include "tests/window_driver.h"
 
 #include "app/frmMetatags.h"
-#include "app/plain_text_box.h"
+#include "textbox/plain_text_box.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/piece_text.h"
-#include "app/text_rows.h"
+#include "textbox/piece_text.h"
+#include "textbox/text_boundaries.h"
+#include "textbox/text_rows.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -85,6 +86,8 @@ protected:
 
 private:
     friend class PlainTextBoxAccessible;
+    // Room around the text, as a QPlainTextEdit's document margin gives it.
+    static constexpr int Margin = 4;
     enum class Move {
         NextChar,
         PreviousChar,
@@ -154,6 +157,7 @@ private:
     void edited(const textbox::Change& change, std::size_t caret);
 
     textbox::PieceText text_;
+    textbox::TextBoundaries boundaries_;
     textbox::TextRows rows_;
     std::vector<textbox::Row> shown_; // the rows on screen, from the top
     std::size_t top_ = 0;             // where the top row starts

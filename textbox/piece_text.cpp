@@ -1,6 +1,6 @@
-#include "app/piece_text.h"
+#include "textbox/piece_text.h"
 
-#include "load/page_text.h"
+#include "textbox/windows1252.h"
 
 #include <algorithm>
 #include <array>
@@ -102,7 +102,7 @@ char16_t PieceText::at(std::size_t position) const {
     const Piece& piece = pieces_[index];
     const Buffer& buffer = buffers_[piece.buffer];
     const std::size_t offset = piece.offset + position - pieceStart(index);
-    return buffer.bytes ? load::windows1252(static_cast<unsigned char>(buffer.bytes[offset]))
+    return buffer.bytes ? windows1252(static_cast<unsigned char>(buffer.bytes[offset]))
                         : buffer.utf16[offset];
 }
 
@@ -116,7 +116,7 @@ void PieceText::read(std::size_t position, std::size_t count, char16_t* out) con
         if (buffer.bytes) {
             const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.bytes) + offset;
             for (std::size_t i = 0; i < n; ++i)
-                out[i] = load::windows1252(bytes[i]);
+                out[i] = windows1252(bytes[i]);
         } else {
             std::memcpy(out, buffer.utf16 + offset, n * sizeof(char16_t));
         }

@@ -1,4 +1,4 @@
-#include "app/piece_text.h"
+#include "textbox/piece_text.h"
 
 #include <gtest/gtest.h>
 

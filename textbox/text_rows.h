@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/piece_text.h"
+#include "textbox/piece_text.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -90,16 +90,6 @@ public:
     std::optional<Row> rowBefore(std::size_t start) const;
     // The row's glyphs from `from`, a caret position in it, up to where they pass `maxWidth`.
     RowGlyphs glyphs(const Row& row, std::size_t from, qreal maxWidth) const;
-
-    // Caret positions: never inside a CR LF or a surrogate pair.
-    std::size_t boundaryFrom(std::size_t position) const;
-    std::size_t nextCluster(std::size_t position) const;
-    std::size_t previousCluster(std::size_t position) const;
-    // What Backspace removes: one character, a whole CR LF or surrogate pair.
-    std::size_t previousCharacter(std::size_t position) const;
-    std::size_t nextWord(std::size_t position) const;
-    std::size_t previousWord(std::size_t position) const;
-    std::pair<std::size_t, std::size_t> wordAt(std::size_t position) const;
 
 private:
     static constexpr std::size_t None = static_cast<std::size_t>(-1);

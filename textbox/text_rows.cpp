@@ -1,4 +1,6 @@
-#include "app/text_rows.h"
+#include "textbox/text_rows.h"
+
+#include "textbox/text_reader.h"
 
 #include <QChar>
 #include <QRectF>
@@ -10,11 +12,6 @@ namespace textbox {
 
 namespace {
 
-// A character and the combining marks after it draw as one cluster of about this many code
-// units at most; a longer run of marks goes on in clusters of its own.
-constexpr std::size_t MaxCluster = 32;
-// Left looks this far back for the start of a run of combining marks.
-constexpr std::size_t MaxMarkRun = 1024;
 // A row of characters that take no room ends here all the same, so that finding where a row
 // ends never reads far.
 constexpr std::size_t MaxRowLength = 4096;
@@ -27,14 +24,6 @@ constexpr std::size_t EditReach = 2 * MaxCluster;
 constexpr int TabColumns = 8;
 // Rows are measured in floating point; a row that fits to within this still fits.
 constexpr qreal FitTolerance = 0.01;
-
-bool isLineBreak(char16_t c) {
-    return c == u'\r' || c == u'\n';
-}
-
-bool isControl(char16_t c) {
-    return c < 0x20 || (c >= 0x7F && c < 0xA0);
-}
 
 bool isBlank(char16_t c) {
     return c == u' ' || c == u'\t';
@@ -58,98 +47,7 @@ bool drawsInRun(char32_t c) {
     return QChar::category(c) != QChar::Other_Format && !QChar::isMark(c);
 }
 
-enum class WordClass { LineBreak, Space, Word, Other };
-
-WordClass wordClass(char16_t c) {
-    if (isLineBreak(c))
-        return WordClass::LineBreak;
-    if (QChar::isSpace(c))
-        return WordClass::Space;
-    if (QChar::isLetterOrNumber(c) || QChar::isMark(c) || QChar::isSurrogate(c) || c == u'_')
-        return WordClass::Word;
-    return WordClass::Other;
-}
-
-bool isGap(WordClass kind) {
-    return kind == WordClass::LineBreak || kind == WordClass::Space;
-}
-
 } // namespace
-
-// The text read a block at a time, for the loops that go character by character.
-class TextReader {
-public:
-    explicit TextReader(const PieceText& text) : text_(text) {}
-
-    std::size_t size() const { return text_.size(); }
-
-    char16_t operator[](std::size_t position) {
-        if (position - start_ >= length_)
-            fill(position);
-        return buffer_[position - start_];
-    }
-
-    // The characters read from `position` on: at least one, and `available` in all.
-    const char16_t* span(std::size_t position, std::size_t& available) {
-        (*this)[position];
-        available = length_ - (position - start_);
-        return buffer_.data() + (position - start_);
-    }
-
-    char32_t codePointAt(std::size_t position, std::size_t& length) {
-        const char16_t c = (*this)[position];
-        if (QChar::isHighSurrogate(c) && position + 1 < size()) {
-            const char16_t low = (*this)[position + 1];
-            if (QChar::isLowSurrogate(low)) {
-                length = 2;
-                return QChar::surrogateToUcs4(c, low);
-            }
-        }
-        length = 1;
-        return c;
-    }
-
-    std::size_t codePointBefore(std::size_t position) {
-        if (position >= 2 && QChar::isLowSurrogate((*this)[position - 1]) &&
-            QChar::isHighSurrogate((*this)[position - 2]))
-            return position - 2;
-        return position - 1;
-    }
-
-    // A character with the combining marks after it; a CR LF.
-    std::size_t clusterLength(std::size_t position) {
-        const char16_t c = (*this)[position];
-        if (c == u'\r')
-            return position + 1 < size() && (*this)[position + 1] == u'\n' ? 2 : 1;
-        if (c == u'\n' || c == u'\t' || isControl(c))
-            return 1;
-        std::size_t length = 0;
-        codePointAt(position, length);
-        while (position + length < size() && length < MaxCluster &&
-               (*this)[position + length] >= 0x300) {
-            std::size_t markLength = 0;
-            if (!QChar::isMark(codePointAt(position + length, markLength)))
-                break;
-            length += markLength;
-        }
-        return length;
-    }
-
-private:
-    static constexpr std::size_t Block = 512;
-
-    void fill(std::size_t position) {
-        // Reading goes mostly forward; a step back reads the block that ends there.
-        start_ = position < start_ ? (position + 1 > Block ? position + 1 - Block : 0) : position;
-        length_ = std::min(Block, text_.size() - start_);
-        text_.read(start_, length_, buffer_.data());
-    }
-
-    const PieceText& text_;
-    std::size_t start_ = 0;
-    std::size_t length_ = 0;
-    std::array<char16_t, Block> buffer_;
-};
 
 qreal RowGlyphs::xAt(std::size_t position) const {
     for (const Glyph& glyph : glyphs)
@@ -433,103 +331,6 @@ RowGlyphs TextRows::glyphs(const Row& row, std::size_t from, qreal maxWidth) con
     out.text.resize(static_cast<qsizetype>(position - from));
     text_.read(from, position - from, reinterpret_cast<char16_t*>(out.text.data()));
     return out;
-}
-
-std::size_t TextRows::boundaryFrom(std::size_t position) const {
-    if (position == 0 || position >= text_.size())
-        return std::min(position, text_.size());
-    const char16_t c = text_.at(position);
-    const char16_t before = text_.at(position - 1);
-    if ((c == u'\n' && before == u'\r') ||
-        (QChar::isLowSurrogate(c) && QChar::isHighSurrogate(before)))
-        return position + 1;
-    return position;
-}
-
-std::size_t TextRows::nextCluster(std::size_t position) const {
-    if (position >= text_.size())
-        return text_.size();
-    TextReader text(text_);
-    return position + text.clusterLength(position);
-}
-
-std::size_t TextRows::previousCharacter(std::size_t position) const {
-    if (position == 0)
-        return 0;
-    TextReader text(text_);
-    if (position >= 2 && text[position - 1] == u'\n' && text[position - 2] == u'\r')
-        return position - 2;
-    return text.codePointBefore(position);
-}
-
-std::size_t TextRows::previousCluster(std::size_t position) const {
-    if (position == 0)
-        return 0;
-    TextReader text(text_);
-    // Back over combining marks to the character that starts their cluster, then forward
-    // cluster by cluster, so that Left stops where Right does.
-    std::size_t from = previousCharacter(position);
-    while (from > 0 && position - from < MaxMarkRun) {
-        std::size_t length = 0;
-        const char32_t c = text.codePointAt(from, length);
-        if (c < 0x300 || !QChar::isMark(c))
-            break;
-        from = text.codePointBefore(from);
-    }
-    if (from > 0 && text[from] == u'\n' && text[from - 1] == u'\r')
-        --from;
-    for (;;) {
-        const std::size_t next = from + text.clusterLength(from);
-        if (next >= position)
-            return from;
-        from = next;
-    }
-}
-
-std::size_t TextRows::nextWord(std::size_t position) const {
-    TextReader text(text_);
-    const std::size_t size = text_.size();
-    if (position < size) {
-        const WordClass kind = wordClass(text[position]);
-        if (!isGap(kind))
-            while (position < size && wordClass(text[position]) == kind)
-                ++position;
-    }
-    while (position < size && isGap(wordClass(text[position])))
-        ++position;
-    return position;
-}
-
-std::size_t TextRows::previousWord(std::size_t position) const {
-    TextReader text(text_);
-    while (position > 0 && isGap(wordClass(text[position - 1])))
-        --position;
-    if (position > 0) {
-        const WordClass kind = wordClass(text[position - 1]);
-        while (position > 0 && wordClass(text[position - 1]) == kind)
-            --position;
-    }
-    return position;
-}
-
-std::pair<std::size_t, std::size_t> TextRows::wordAt(std::size_t position) const {
-    TextReader text(text_);
-    const std::size_t size = text_.size();
-    // Past the end of a line, the word before.
-    std::size_t at = position;
-    if (at == size || isLineBreak(text[at])) {
-        if (at == 0 || isLineBreak(text[at - 1]))
-            return {position, position};
-        --at;
-    }
-    const WordClass kind = wordClass(text[at]);
-    std::size_t start = at;
-    std::size_t end = at + 1;
-    while (start > 0 && wordClass(text[start - 1]) == kind)
-        --start;
-    while (end < size && wordClass(text[end]) == kind)
-        ++end;
-    return {start, end};
 }
 
 } // namespace textbox

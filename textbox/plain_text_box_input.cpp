@@ -1,0 +1,545 @@
+// The box's caret and selection, its editing, and what it does with keys, the mouse and the
+// focus.
+
+#include "textbox/plain_text_box.h"
+
+#include "textbox/utf16.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
+
+using textbox::Glyph;
+using textbox::Row;
+using textbox::RowGlyphs;
+
+namespace {
+
+constexpr int DragScrollMilliseconds = 50;
+
+// The editing keys the box takes before the window's shortcuts see them.
+constexpr QKeySequence::StandardKey EditKeys[] = {
+    QKeySequence::SelectAll,
+    QKeySequence::Copy,
+    QKeySequence::Cut,
+    QKeySequence::Paste,
+    QKeySequence::Undo,
+    QKeySequence::Redo,
+    QKeySequence::Delete,
+    QKeySequence::DeleteStartOfWord,
+    QKeySequence::DeleteEndOfWord,
+    QKeySequence::InsertParagraphSeparator,
+    QKeySequence::InsertLineSeparator,
+};
+
+} // namespace
+
+// ---- The caret and the selection ----
+
+std::pair<std::size_t, std::size_t> PlainTextBox::selection() const {
+    return std::minmax(caret_, anchor_);
+}
+
+std::size_t PlainTextBox::positionAt(QPointF point) const {
+    const auto row = static_cast<long>(std::floor((point.y() - firstRowY()) / rows_.lineHeight()));
+    return positionInRow(
+        shown_[static_cast<std::size_t>(std::clamp(row, 0L, static_cast<long>(shown_.size()) - 1))],
+        point.x() - Margin);
+}
+
+std::size_t PlainTextBox::positionInRow(const Row& row, qreal x) const {
+    const RowGlyphs glyphs = glyphsOf(row);
+    for (const Glyph& glyph : glyphs.glyphs)
+        if (x < glyph.x + glyph.width / 2)
+            return glyph.position;
+    return glyphs.end() < row.end ? glyphs.end() : rowEnd(row);
+}
+
+// The last caret position on a row: before its last character when the row wraps, so that the
+// caret stays on it.
+std::size_t PlainTextBox::rowEnd(const Row& row) const {
+    return row.endsLine ? row.end : boundaries_.previousCluster(row.end);
+}
+
+// Where Up or Down, `count` rows away, put the caret: at the x where they began, or without
+// wrapping in the same column.
+std::size_t PlainTextBox::rowsAway(long count) {
+    Row row = rows_.rowAt(caret_);
+    const bool wrapping = wrapMode_ == WidgetWidth;
+    if (goalX_ < 0)
+        goalX_ = wrapping ? glyphsOf(row).xAt(caret_) : static_cast<qreal>(caret_ - row.start);
+    for (; count > 0; --count) {
+        if (row.end == text_.size())
+            return text_.size();
+        row = rows_.rowFrom(row.next);
+    }
+    for (; count < 0; ++count) {
+        const auto before = rows_.rowBefore(row.start);
+        if (!before)
+            return 0;
+        row = *before;
+    }
+    if (wrapping)
+        return positionInRow(row, goalX_);
+    return boundaries_.boundaryFrom(
+        std::min(row.start + static_cast<std::size_t>(goalX_), row.end));
+}
+
+void PlainTextBox::setCaret(std::size_t position, bool select) {
+    const std::size_t caret = caret_, anchor = anchor_;
+    caret_ = boundaries_.boundaryFrom(position);
+    if (!select)
+        anchor_ = caret_;
+    if (caret_ != caret || anchor_ != anchor)
+        notifyCaret();
+    restartBlink();
+}
+
+void PlainTextBox::setCursorPosition(qsizetype position) {
+    text_.endTyping();
+    goalX_ = -1;
+    setCaret(static_cast<std::size_t>(std::max<qsizetype>(position, 0)), false);
+    ensureVisible(caret_);
+}
+
+void PlainTextBox::selectAll() {
+    text_.endTyping();
+    anchor_ = 0;
+    setCaret(text_.size(), true);
+}
+
+void PlainTextBox::moveCaret(Move move, bool select) {
+    text_.endTyping();
+    const auto [from, to] = selection();
+    const bool collapse = !select && from != to;
+    std::size_t target = caret_;
+    bool vertical = false;
+    switch (move) {
+    case Move::NextChar:
+        target = collapse ? to : boundaries_.nextCluster(caret_);
+        break;
+    case Move::PreviousChar:
+        target = collapse ? from : boundaries_.previousCluster(caret_);
+        break;
+    case Move::NextWord:
+        target = boundaries_.nextWord(caret_);
+        break;
+    case Move::PreviousWord:
+        target = boundaries_.previousWord(caret_);
+        break;
+    case Move::NextRow:
+    case Move::PreviousRow:
+        target = rowsAway(move == Move::NextRow ? 1 : -1);
+        vertical = true;
+        break;
+    case Move::NextPage:
+    case Move::PreviousPage: {
+        // The caret and the view move by the same rows, so that the caret keeps its place.
+        const long rows = std::max(1, fullRows() - 1) * (move == Move::NextPage ? 1 : -1);
+        target = rowsAway(rows);
+        scrollRows(rows);
+        vertical = true;
+        break;
+    }
+    case Move::RowStart:
+        target = rows_.rowAt(caret_).start;
+        break;
+    case Move::RowEnd:
+        target = rowEnd(rows_.rowAt(caret_));
+        break;
+    case Move::TextStart:
+        target = 0;
+        break;
+    case Move::TextEnd:
+        target = text_.size();
+        break;
+    }
+    if (!vertical)
+        goalX_ = -1;
+    setCaret(target, select);
+    ensureVisible(caret_);
+}
+
+void PlainTextBox::restartBlink() {
+    caretOn_ = true;
+    const int flashTime = QApplication::cursorFlashTime();
+    if (hasFocus() && flashTime >= 2)
+        blinkTimer_.start(flashTime / 2, this);
+    else
+        blinkTimer_.stop();
+    viewport()->update();
+}
+
+void PlainTextBox::notifyCaret() {
+    if (!QAccessible::isActive())
+        return;
+    if (caret_ != anchor_) {
+        const auto [from, to] = selection();
+        QAccessibleTextSelectionEvent event(this, static_cast<int>(from), static_cast<int>(to));
+        event.setCursorPosition(static_cast<int>(caret_));
+        QAccessible::updateAccessibility(&event);
+    } else {
+        QAccessibleTextCursorEvent event(this, static_cast<int>(caret_));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+// ---- Editing ----
+
+void PlainTextBox::replaceSelection(const QString& text, bool typed) {
+    const auto [from, to] = selection();
+    if (readOnly_ || (from == to && text.isEmpty()))
+        return;
+    textbox::Change change;
+    if (typed) {
+        change = text_.type(from, to - from, textbox::utf16(text));
+    } else {
+        const auto kept = std::make_shared<const QString>(text);
+        change = text_.replace(from, to - from, textbox::utf16(*kept), kept);
+    }
+    edited(change, from + static_cast<std::size_t>(text.size()));
+}
+
+void PlainTextBox::removeRange(std::size_t from, std::size_t to) {
+    if (readOnly_ || from >= to)
+        return;
+    edited(text_.replace(from, to - from, {}, nullptr), from);
+}
+
+void PlainTextBox::removeSelection() {
+    const auto [from, to] = selection();
+    removeRange(from, to);
+}
+
+void PlainTextBox::edited(const textbox::Change& change, std::size_t caret) {
+    rows_.changed(change);
+    // The top row stays unless the edit reached it or came before it.
+    constexpr std::size_t Reach = 64;
+    if (change.position <= top_ + Reach) {
+        const std::size_t moved = change.position + change.removed <= top_
+                                      ? top_ - change.removed + change.inserted
+                                      : std::min(top_, change.position);
+        top_ = rows_.rowAt(moved).start;
+    }
+    caret_ = anchor_ = boundaries_.boundaryFrom(std::min(caret, text_.size()));
+    goalX_ = -1;
+    if (QAccessible::isActive()) {
+        // As in Qt's own text boxes, the removed text is told by its length only.
+        QAccessibleTextUpdateEvent event(
+            this, static_cast<int>(change.position),
+            QString(static_cast<qsizetype>(change.removed), QLatin1Char(' ')),
+            textOf(change.position, change.position + change.inserted));
+        QAccessible::updateAccessibility(&event);
+    }
+    restartBlink();
+    ensureVisible(caret_);
+    emit textChanged();
+}
+
+void PlainTextBox::undo() {
+    if (readOnly_ || !text_.canUndo())
+        return;
+    const textbox::Change change = text_.undo();
+    edited(change, change.position + change.inserted);
+}
+
+void PlainTextBox::redo() {
+    if (readOnly_ || !text_.canRedo())
+        return;
+    const textbox::Change change = text_.redo();
+    edited(change, change.position + change.inserted);
+}
+
+void PlainTextBox::copy() {
+    if (caret_ != anchor_)
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+void PlainTextBox::cut() {
+    if (readOnly_)
+        return;
+    copy();
+    removeSelection();
+}
+
+void PlainTextBox::paste() {
+    replaceSelection(QGuiApplication::clipboard()->text(), false);
+}
+
+QMenu* PlainTextBox::createStandardContextMenu() {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("qt_edit_menu"));
+    const bool selected = caret_ != anchor_;
+    const auto add = [&](const char* text, QKeySequence::StandardKey key, bool enabled,
+                         void (PlainTextBox::*slot)()) {
+        QString caption = QCoreApplication::translate("QWidgetTextControl", text);
+        if (key != QKeySequence::UnknownKey)
+            caption += QLatin1Char('\t') + QKeySequence(key).toString(QKeySequence::NativeText);
+        QAction* action = menu->addAction(caption);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    if (!readOnly_) {
+        add("&Undo", QKeySequence::Undo, text_.canUndo(), &PlainTextBox::undo);
+        add("&Redo", QKeySequence::Redo, text_.canRedo(), &PlainTextBox::redo);
+        menu->addSeparator();
+        add("Cu&t", QKeySequence::Cut, selected, &PlainTextBox::cut);
+    }
+    add("&Copy", QKeySequence::Copy, selected, &PlainTextBox::copy);
+    if (!readOnly_) {
+        const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+        add("&Paste", QKeySequence::Paste, clipboard && clipboard->hasText(), &PlainTextBox::paste);
+        add("Delete", QKeySequence::UnknownKey, selected, &PlainTextBox::removeSelection);
+    }
+    menu->addSeparator();
+    add("Select All", QKeySequence::SelectAll, text_.size() > 0, &PlainTextBox::selectAll);
+    return menu;
+}
+
+// ---- Keys, mouse, focus ----
+
+// Typed text, as Qt's own text boxes take it: Ctrl with a key is a command, AltGr is not.
+QString PlainTextBox::typedText(const QKeyEvent* event) const {
+    const QString text = event->text();
+    if (text.isEmpty())
+        return {};
+    const QChar first = text.front();
+    if (first.category() == QChar::Other_Format)
+        return text;
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ShiftModifier | Qt::ControlModifier))
+        return {};
+    if (first.isPrint() || first.category() == QChar::Other_PrivateUse ||
+        (first.isHighSurrogate() && text.size() > 1 && text[1].isLowSurrogate()) ||
+        (first == QLatin1Char('\t') && !tabChangesFocus_))
+        return text;
+    return {};
+}
+
+const PlainTextBox::KeyMove* PlainTextBox::keyMove(const QKeyEvent* event) {
+    static constexpr KeyMove KeyMoves[] = {
+        {QKeySequence::MoveToNextChar, Move::NextChar, false},
+        {QKeySequence::MoveToPreviousChar, Move::PreviousChar, false},
+        {QKeySequence::SelectNextChar, Move::NextChar, true},
+        {QKeySequence::SelectPreviousChar, Move::PreviousChar, true},
+        {QKeySequence::MoveToNextWord, Move::NextWord, false},
+        {QKeySequence::MoveToPreviousWord, Move::PreviousWord, false},
+        {QKeySequence::SelectNextWord, Move::NextWord, true},
+        {QKeySequence::SelectPreviousWord, Move::PreviousWord, true},
+        {QKeySequence::MoveToNextLine, Move::NextRow, false},
+        {QKeySequence::MoveToPreviousLine, Move::PreviousRow, false},
+        {QKeySequence::SelectNextLine, Move::NextRow, true},
+        {QKeySequence::SelectPreviousLine, Move::PreviousRow, true},
+        {QKeySequence::MoveToNextPage, Move::NextPage, false},
+        {QKeySequence::MoveToPreviousPage, Move::PreviousPage, false},
+        {QKeySequence::SelectNextPage, Move::NextPage, true},
+        {QKeySequence::SelectPreviousPage, Move::PreviousPage, true},
+        {QKeySequence::MoveToStartOfLine, Move::RowStart, false},
+        {QKeySequence::MoveToEndOfLine, Move::RowEnd, false},
+        {QKeySequence::SelectStartOfLine, Move::RowStart, true},
+        {QKeySequence::SelectEndOfLine, Move::RowEnd, true},
+        {QKeySequence::MoveToStartOfDocument, Move::TextStart, false},
+        {QKeySequence::MoveToEndOfDocument, Move::TextEnd, false},
+        {QKeySequence::SelectStartOfDocument, Move::TextStart, true},
+        {QKeySequence::SelectEndOfDocument, Move::TextEnd, true},
+    };
+    for (const KeyMove& keyMove : KeyMoves)
+        if (event->matches(keyMove.key))
+            return &keyMove;
+    return nullptr;
+}
+
+bool PlainTextBox::moveKey(QKeyEvent* event) {
+    const KeyMove* move = keyMove(event);
+    if (move)
+        moveCaret(move->move, move->select);
+    return move;
+}
+
+bool PlainTextBox::editKey(QKeyEvent* event) {
+    const auto [from, to] = selection();
+    const bool none = from == to;
+    if (event->matches(QKeySequence::Cut))
+        cut();
+    else if (event->matches(QKeySequence::Paste))
+        paste();
+    else if (event->matches(QKeySequence::Undo))
+        undo();
+    else if (event->matches(QKeySequence::Redo))
+        redo();
+    else if (event->matches(QKeySequence::InsertParagraphSeparator) ||
+             event->matches(QKeySequence::InsertLineSeparator))
+        replaceSelection(QStringLiteral("\r\n"), true);
+    else if (event->matches(QKeySequence::Delete))
+        removeRange(from, none ? boundaries_.nextCluster(caret_) : to);
+    else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier))
+        removeRange(none ? boundaries_.previousCharacter(caret_) : from, to);
+    else if (event->matches(QKeySequence::DeleteStartOfWord))
+        removeRange(none ? boundaries_.previousWord(caret_) : from, to);
+    else if (event->matches(QKeySequence::DeleteEndOfWord))
+        removeRange(from, none ? boundaries_.nextWord(caret_) : to);
+    else
+        return false;
+    return true;
+}
+
+void PlainTextBox::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+    } else if (event->matches(QKeySequence::Copy)) {
+        copy();
+    } else if (moveKey(event)) {
+    } else if (!readOnly_ && editKey(event)) {
+    } else if (const QString text = typedText(event); !text.isEmpty() && !readOnly_) {
+        replaceSelection(text, true);
+    } else {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// The keys the box takes for itself, before the window's shortcuts see them.
+bool PlainTextBox::handlesShortcut(QKeyEvent* event) const {
+    const Qt::KeyboardModifiers modifiers =
+        event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    if (modifiers == Qt::NoModifier && !readOnly_ &&
+        (event->key() == Qt::Key_Backspace || !typedText(event).isEmpty()))
+        return true;
+    return keyMove(event) ||
+           std::any_of(std::begin(EditKeys), std::end(EditKeys),
+                       [&](QKeySequence::StandardKey key) { return event->matches(key); });
+}
+
+bool PlainTextBox::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        handlesShortcut(static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool PlainTextBox::focusNextPrevChild(bool next) {
+    if (!tabChangesFocus_ && !readOnly_)
+        return false;
+    return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
+void PlainTextBox::inputMethodEvent(QInputMethodEvent* event) {
+    if (readOnly_) {
+        event->ignore();
+        return;
+    }
+    if (event->replacementLength() > 0) {
+        const auto start = static_cast<qsizetype>(caret_) + event->replacementStart();
+        const auto clamp = [&](qsizetype position) {
+            return static_cast<std::size_t>(std::clamp<qsizetype>(position, 0, length()));
+        };
+        anchor_ = clamp(start);
+        caret_ = clamp(start + event->replacementLength());
+    }
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0)
+        replaceSelection(event->commitString(), true);
+    event->accept();
+}
+
+QVariant PlainTextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
+    switch (query) {
+    case Qt::ImEnabled:
+        return !readOnly_;
+    case Qt::ImCursorRectangle:
+        return caretRect().translated(viewport()->pos());
+    case Qt::ImFont:
+        return rows_.font();
+    case Qt::ImHints:
+        return static_cast<int>(Qt::ImhMultiLine);
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+void PlainTextBox::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    text_.endTyping();
+    goalX_ = -1;
+    selecting_ = true;
+    setCaret(positionAt(event->position()), event->modifiers() & Qt::ShiftModifier);
+}
+
+void PlainTextBox::mouseMoveEvent(QMouseEvent* event) {
+    if (!selecting_ || !(event->buttons() & Qt::LeftButton))
+        return;
+    dragPoint_ = event->position();
+    // Dragging past the top or the bottom scrolls, and goes on scrolling while the mouse stays.
+    if (dragPoint_.y() < 0 || dragPoint_.y() >= viewport()->height()) {
+        if (!dragScrollTimer_.isActive())
+            dragScrollTimer_.start(DragScrollMilliseconds, this);
+    } else {
+        dragScrollTimer_.stop();
+    }
+    setCaret(positionAt(dragPoint_), true);
+}
+
+void PlainTextBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        selecting_ = false;
+        dragScrollTimer_.stop();
+    }
+}
+
+void PlainTextBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    const auto [from, to] = boundaries_.wordAt(positionAt(event->position()));
+    setCaret(from, false);
+    setCaret(to, true);
+    selecting_ = true;
+}
+
+void PlainTextBox::wheelEvent(QWheelEvent* event) {
+    wheelDelta_ += event->angleDelta().y();
+    const int steps = wheelDelta_ / QWheelEvent::DefaultDeltasPerStep;
+    wheelDelta_ -= steps * QWheelEvent::DefaultDeltasPerStep;
+    if (steps != 0)
+        scrollRows(-static_cast<long>(steps) * QApplication::wheelScrollLines());
+    event->accept();
+}
+
+void PlainTextBox::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void PlainTextBox::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    restartBlink();
+}
+
+void PlainTextBox::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    blinkTimer_.stop();
+    caretOn_ = false;
+    viewport()->update();
+}
+
+void PlainTextBox::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == blinkTimer_.timerId()) {
+        caretOn_ = !caretOn_;
+        viewport()->update(caretRect());
+    } else if (event->timerId() == dragScrollTimer_.timerId()) {
+        scrollRows(dragPoint_.y() < 0 ? -1 : 1);
+        setCaret(positionAt(dragPoint_), true);
+    } else {
+        QAbstractScrollArea::timerEvent(event);
+    }
+}

@@ -1,0 +1,129 @@
+#include "textbox/text_boundaries.h"
+
+#include "textbox/text_reader.h"
+
+namespace textbox {
+
+namespace {
+
+// Left looks this far back for the start of a run of combining marks.
+constexpr std::size_t MaxMarkRun = 1024;
+
+enum class WordClass { LineBreak, Space, Word, Other };
+
+WordClass wordClass(char16_t c) {
+    if (isLineBreak(c))
+        return WordClass::LineBreak;
+    if (QChar::isSpace(c))
+        return WordClass::Space;
+    if (QChar::isLetterOrNumber(c) || QChar::isMark(c) || QChar::isSurrogate(c) || c == u'_')
+        return WordClass::Word;
+    return WordClass::Other;
+}
+
+bool isGap(WordClass kind) {
+    return kind == WordClass::LineBreak || kind == WordClass::Space;
+}
+
+} // namespace
+
+TextBoundaries::TextBoundaries(const PieceText& text) : text_(text) {}
+
+std::size_t TextBoundaries::boundaryFrom(std::size_t position) const {
+    if (position == 0 || position >= text_.size())
+        return std::min(position, text_.size());
+    const char16_t c = text_.at(position);
+    const char16_t before = text_.at(position - 1);
+    if ((c == u'\n' && before == u'\r') ||
+        (QChar::isLowSurrogate(c) && QChar::isHighSurrogate(before)))
+        return position + 1;
+    return position;
+}
+
+std::size_t TextBoundaries::nextCluster(std::size_t position) const {
+    if (position >= text_.size())
+        return text_.size();
+    TextReader text(text_);
+    return position + text.clusterLength(position);
+}
+
+std::size_t TextBoundaries::previousCharacter(std::size_t position) const {
+    if (position == 0)
+        return 0;
+    TextReader text(text_);
+    if (position >= 2 && text[position - 1] == u'\n' && text[position - 2] == u'\r')
+        return position - 2;
+    return text.codePointBefore(position);
+}
+
+std::size_t TextBoundaries::previousCluster(std::size_t position) const {
+    if (position == 0)
+        return 0;
+    TextReader text(text_);
+    // Back over combining marks to the character that starts their cluster, then forward
+    // cluster by cluster, so that Left stops where Right does.
+    std::size_t from = previousCharacter(position);
+    while (from > 0 && position - from < MaxMarkRun) {
+        std::size_t length = 0;
+        const char32_t c = text.codePointAt(from, length);
+        if (c < 0x300 || !QChar::isMark(c))
+            break;
+        from = text.codePointBefore(from);
+    }
+    if (from > 0 && text[from] == u'\n' && text[from - 1] == u'\r')
+        --from;
+    for (;;) {
+        const std::size_t next = from + text.clusterLength(from);
+        if (next >= position)
+            return from;
+        from = next;
+    }
+}
+
+std::size_t TextBoundaries::nextWord(std::size_t position) const {
+    TextReader text(text_);
+    const std::size_t size = text_.size();
+    if (position < size) {
+        const WordClass kind = wordClass(text[position]);
+        if (!isGap(kind))
+            while (position < size && wordClass(text[position]) == kind)
+                ++position;
+    }
+    while (position < size && isGap(wordClass(text[position])))
+        ++position;
+    return position;
+}
+
+std::size_t TextBoundaries::previousWord(std::size_t position) const {
+    TextReader text(text_);
+    while (position > 0 && isGap(wordClass(text[position - 1])))
+        --position;
+    if (position > 0) {
+        const WordClass kind = wordClass(text[position - 1]);
+        while (position > 0 && wordClass(text[position - 1]) == kind)
+            --position;
+    }
+    return position;
+}
+
+std::pair<std::size_t, std::size_t> TextBoundaries::wordAt(std::size_t position) const {
+    TextReader text(text_);
+    const std::size_t size = text_.size();
+    // Past the end of a line, the word before.
+    std::size_t at = position;
+    if (at == size || isLineBreak(text[at])) {
+        if (at == 0 || isLineBreak(text[at - 1]))
+            return {position, position};
+        --at;
+    }
+    const WordClass kind = wordClass(text[at]);
+    std::size_t start = at;
+    std::size_t end = at + 1;
+    while (start > 0 && wordClass(text[start - 1]) == kind)
+        --start;
+    while (end < size && wordClass(text[end]) == kind)
+        ++end;
+    return {start, end};
+}
+
+} // namespace textbox

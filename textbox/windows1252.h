@@ -1,0 +1,17 @@
+#pragma once
+
+#include <array>
+
+namespace textbox {
+
+// The character that a byte of text in Windows-1252 stands for, as a page file's bytes are
+// shown. The five bytes that Windows-1252 leaves unassigned keep their own code points.
+constexpr char16_t windows1252(unsigned char byte) {
+    constexpr std::array<char16_t, 32> High80To9F = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    return byte >= 0x80 && byte <= 0x9F ? High80To9F[byte - 0x80] : char16_t(byte);
+}
+
+} // namespace textbox
