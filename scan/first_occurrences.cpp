@@ -43,7 +43,9 @@ public:
                 first_.nameFirst[tag] = metaStart;
                 return --left_ == 0;
             }
-            for (std::size_t ending = 0; tag < EitherOrderTags && ending < 3; ++ending)
+            if (tag >= EitherOrderTags)
+                continue;
+            for (std::size_t ending = 0; ending < ContentFirstEndings.size(); ++ending)
                 if (tries_[tag][ending] == 0 && holds(page_, after, ContentFirstEndings[ending]))
                     tries_[tag][ending] = at;
         }
