@@ -124,23 +124,24 @@ Block nextBlock(Text page, std::size_t at) {
 } // namespace
 
 FirstOccurrences findFirstOccurrences(Text page) {
-    Pass found(page);
+    Pass pass(page);
     std::size_t at = 0; // 0-based
 #if defined(__SSE2__)
-    for (Block block = nextBlock(page, at);; block = nextBlock(page, at)) {
+    for (;;) {
+        const Block block = nextBlock(page, at);
         at = block.at;
         if (block.candidates == 0)
             break;
         for (std::uint32_t bits = block.candidates; bits != 0; bits &= bits - 1)
-            if (found.lookAt(static_cast<Pos>(at) + std::countr_zero(bits) + 1))
-                return found.result();
+            if (pass.lookAt(static_cast<Pos>(at) + std::countr_zero(bits) + 1))
+                return pass.result();
         at += 32;
     }
 #endif
     for (; at < page.size(); ++at) // the positions too near the end for the test
-        if (found.lookAt(static_cast<Pos>(at) + 1))
+        if (pass.lookAt(static_cast<Pos>(at) + 1))
             break;
-    return found.result();
+    return pass.result();
 }
 
 } // namespace scan
