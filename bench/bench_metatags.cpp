@@ -41,11 +41,11 @@ struct NamedShape {
     PageShape shape;
 };
 const NamedShape WindowShapes[] = {
-    {"100 MB in lines", {100'000'000, true, true, Layout::Lines}},
-    {"20 MB on one line", {20'000'000, true, true, Layout::OneLine}},
-    {"10 MB of <", {10'000'000, true, false, Layout::NoBreak}},
-    {"a title of 10 M letters", {10'000'000, true, false, Layout::LongTitle}},
-    {"20 M empty lines", {20'000'000, false, false, Layout::EmptyLines}},
+    {"100 MB in lines", {100'000'000, true, Tags::Late, Layout::Lines}},
+    {"20 MB on one line", {20'000'000, true, Tags::Late, Layout::OneLine}},
+    {"10 MB of <", {10'000'000, true, Tags::Early, Layout::NoBreak}},
+    {"a title of 10 M letters", {10'000'000, true, Tags::Early, Layout::LongTitle}},
+    {"20 M empty lines", {20'000'000, false, Tags::Early, Layout::EmptyLines}},
 };
 
 // The pages of the step table, and of the window's growth with the page.
@@ -61,8 +61,8 @@ void writeFile(const QString& path, const std::string& bytes) {
 // Each generated page is written once, to a folder that lives as long as the run.
 QString pageFile(const PageShape& shape) {
     static QTemporaryDir folder;
-    static std::map<std::tuple<std::size_t, bool, bool, Layout>, QString> written;
-    auto& path = written[{shape.bytes, shape.crlf, shape.late, shape.layout}];
+    static std::map<std::tuple<std::size_t, bool, Tags, Layout>, QString> written;
+    auto& path = written[{shape.bytes, shape.crlf, shape.tags, shape.layout}];
     if (path.isEmpty()) {
         path = folder.filePath(QStringLiteral("page-%1.html").arg(written.size()));
         writeFile(path, generatePage(shape));
@@ -120,8 +120,8 @@ void Scan(benchmark::State& state, PageShape shape) {
     const load::Page page = load::readPageFile(pageFile(shape)).text;
     for (auto _ : state) {
         const scan::Analysis analysis = scan::analysePage(*page);
-        if (!analysis.title.present())
-            state.SkipWithError("the page has no title");
+        if (analysis.title.present() != (shape.tags != Tags::Absent))
+            state.SkipWithError("the title is not where the page has it");
         benchmark::DoNotOptimize(analysis);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(shape.bytes));
@@ -209,14 +209,16 @@ void registerAll() {
     for (const std::size_t size : Sizes) {
         const std::string bytes = std::to_string(size);
         for (const bool crlf : {true, false}) {
-            const PageShape shape{size, crlf, true};
+            const PageShape shape{size, crlf, Tags::Late};
             const std::string ends = crlf ? "/crlf" : "/lf";
             add("LoadFloor/" + bytes + ends, LoadFloor, shape);
             add("Load/" + bytes + ends, Load, shape);
         }
-        const PageShape late{size, true, true};
+        const PageShape late{size, true, Tags::Late};
         add("ScanFloor/" + bytes, ScanFloor, late);
-        add("Scan/" + bytes, Scan, late);
+        for (const auto& [tags, where] :
+             {std::pair{Tags::Early, "/early"}, {Tags::Late, "/late"}, {Tags::Absent, "/absent"}})
+            add("Scan/" + bytes + where, Scan, PageShape{size, true, tags});
         add("WindowFloor/" + bytes, WindowFloor, late);
         add("Window/" + bytes, Window, late);
     }
@@ -256,7 +258,7 @@ int main(int argc, char* argv[]) {
     qunsetenv("QT_QPA_PLATFORMTHEME");
     if (argc == 4 && QByteArray(argv[1]) == "--write-page") {
         const QByteArray shape = argv[2];
-        PageShape written{shape.toULongLong(), true, true};
+        PageShape written{shape.toULongLong(), true, Tags::Late};
         for (const NamedShape& named : WindowShapes)
             if (shape == named.name)
                 written = named.shape;

@@ -95,15 +95,16 @@ std::string generatePage(const PageShape& shape) {
     const std::string end = std::string("</body>") + eol + "</html>" + eol;
     std::string page = std::string("<!DOCTYPE html>") + eol + "<html lang=\"en\">" + eol +
                        "<head>" + eol + "<meta charset=\"utf-8\">" + eol;
-    if (!shape.late)
+    if (shape.tags == Tags::Early)
         page += tags;
     page += std::string("</head>") + eol + "<body>" + eol;
     page.reserve(shape.bytes + 256);
     Random random;
-    const std::size_t bodyEnd = shape.bytes - end.size() - (shape.late ? tags.size() : 0);
+    const std::size_t bodyEnd =
+        shape.bytes - end.size() - (shape.tags == Tags::Late ? tags.size() : 0);
     for (std::size_t number = 1; page.size() + 122 < bodyEnd; ++number)
         page += bodyLine(random, number) + eol;
-    if (shape.late)
+    if (shape.tags == Tags::Late)
         page += tags;
     return page + end;
 }

@@ -12,10 +12,17 @@ enum class Layout {
     EmptyLines, // `bytes` empty lines
 };
 
+// Where the seven tags stand in a page in lines.
+enum class Tags {
+    Early,  // in the head, where a real page has them
+    Late,   // after almost all the bytes, where every search runs longest
+    Absent, // nowhere: every search runs through the whole page and finds nothing
+};
+
 struct PageShape {
     std::size_t bytes;
     bool crlf = true;
-    bool late = false; // the tags after almost all the bytes, where every search runs longest
+    Tags tags = Tags::Early;
     Layout layout = Layout::Lines;
 };
 

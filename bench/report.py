@@ -49,6 +49,13 @@ def machine():
     return f"{model}, {os.cpu_count()} cores, {platform.system()} {platform.release()}"
 
 
+def at(benchmark, size):
+    """The name of a step's benchmark on a page of `size` bytes: "Scan/late" gives
+    "Scan/1000000/late"."""
+    step, _, variant = benchmark.partition("/")
+    return f"{step}/{size}/{variant}" if variant else f"{step}/{size}"
+
+
 def size_name(size):
     return f"{size // MB} MB"
 
@@ -102,30 +109,32 @@ def main():
                   f"{ms(seconds[f'KeyAtStart/{shape}'])} | {ms(seconds[f'KeyAtEnd/{shape}'])} |")
             os.remove(path)
 
-    print("\nEach step beside its floor (tags late):\n")
-    print("| step | page | line ends | ms | MB/s | floor, ms | ratio to floor |")
-    print("|---|---|---|---|---|---|---|")
+    print("\nEach step beside its floor (tags late, and for the scan also early and absent):\n")
+    print("| step | page | line ends | tags | ms | MB/s | floor, ms | ratio to floor |")
+    print("|---|---|---|---|---|---|---|---|")
     for size in (1 * MB, 10 * MB, 100 * MB):
-        rows = [("load", "CR LF", "Load", "LoadFloor", "/crlf"),
-                ("load", "LF", "Load", "LoadFloor", "/lf"),
-                ("scan", "CR LF", "Scan", "ScanFloor", ""),
-                ("window", "CR LF", "Window", "WindowFloor", "")]
-        for what, ends, name, floor, suffix in rows:
-            ours = seconds[f"{name}/{size}{suffix}"]
-            base = seconds[f"{floor}/{size}{suffix}"]
-            print(f"| {what} | {size_name(size)} | {ends} | {ms(ours)} | "
+        rows = [("load", "CR LF", "late", "Load/crlf", "LoadFloor/crlf"),
+                ("load", "LF", "late", "Load/lf", "LoadFloor/lf"),
+                ("scan", "CR LF", "early", "Scan/early", "ScanFloor"),
+                ("scan", "CR LF", "late", "Scan/late", "ScanFloor"),
+                ("scan", "CR LF", "absent", "Scan/absent", "ScanFloor"),
+                ("window", "CR LF", "late", "Window", "WindowFloor")]
+        for what, ends, tags, name, floor in rows:
+            ours = seconds[at(name, size)]
+            base = seconds[at(floor, size)]
+            print(f"| {what} | {size_name(size)} | {ends} | {tags} | {ms(ours)} | "
                   f"{size / ours / MB:,.0f} | {ms(base)} | {ours / base:.2f} |")
 
     print("\nCost per byte at 100 MB against 1 MB (1.00 is linear), beside the same for the"
           " floor:\n")
     print("| step | ratio | floor's ratio |")
     print("|---|---|---|")
-    for what, name, floor, suffix in (("load", "Load", "LoadFloor", "/crlf"),
-                                      ("scan", "Scan", "ScanFloor", ""),
-                                      ("window", "Window", "WindowFloor", "")):
+    for what, name, floor in (("load", "Load/crlf", "LoadFloor/crlf"),
+                              ("scan, tags late", "Scan/late", "ScanFloor"),
+                              ("scan, tags absent", "Scan/absent", "ScanFloor"),
+                              ("window", "Window", "WindowFloor")):
         def growth(benchmark):
-            return (seconds[f"{benchmark}/{100 * MB}{suffix}"] / 100) / seconds[
-                f"{benchmark}/{1 * MB}{suffix}"]
+            return (seconds[at(benchmark, 100 * MB)] / 100) / seconds[at(benchmark, 1 * MB)]
         print(f"| {what} | {growth(name):.2f} | {growth(floor):.2f} |")
 
     with tempfile.TemporaryDirectory() as folder:
@@ -135,7 +144,7 @@ def main():
         for size in (1 * MB, 10 * MB, 100 * MB):
             path = os.path.join(folder, f"page-{size}.html")
             write_page(size, path)
-            ours = seconds[f"Load/{size}/crlf"] + seconds[f"Scan/{size}"]
+            ours = seconds[at("Load/crlf", size)] + seconds[at("Scan/late", size)]
             theirs = min(lxml_seconds(path) for _ in range(3))
             os.remove(path)
             print(f"| {size_name(size)} | {ms(ours)} | {ms(theirs)} | "

@@ -1,5 +1,7 @@
 #include "scan/analysis.h"
 
+#include "scan/first_occurrences.h"
+
 namespace scan {
 
 namespace {
@@ -11,31 +13,63 @@ Field field(const Found& found, std::optional<Pos> limit, bool repairSign = fals
     return {found, shown, counterOf(static_cast<Pos>(shown.size()), limit)};
 }
 
-Field eitherOrder(Text page, Text word, std::optional<Pos> limit) {
-    const Found nameFirst = findNameFirst(page, word);
-    if (nameFirst.start != 0)
-        return field(nameFirst, limit);
-    Field found = field(findContentFirst(page, word), limit);
-    found.order = Order::ContentFirst;
-    return found;
-}
-
-} // namespace
-
-Analysis analysePage(Text page) {
+// The analysis from lookups that answer title(), nameFirst(tag) and contentFirst(tag), however
+// they find their search texts.
+template <typename Lookups> Analysis analyse(const Lookups& lookups) {
+    const auto eitherOrder = [&](MetaTag tag, std::optional<Pos> limit) {
+        const Found nameFirst = lookups.nameFirst(tag);
+        if (nameFirst.start != 0)
+            return field(nameFirst, limit);
+        Field found = field(lookups.contentFirst(tag), limit);
+        found.order = Order::ContentFirst;
+        return found;
+    };
     Analysis analysis{
-        .title = field(findTitle(page), TitleLimit),
-        .description = eitherOrder(page, "description", DescriptionLimit),
-        .keywords = eitherOrder(page, "keywords", KeywordsLimit),
-        .robots = eitherOrder(page, "robots", std::nullopt),
-        .abstract = field(findNameFirst(page, "abstract"), std::nullopt),
-        .author = field(findNameFirst(page, "author"), std::nullopt, true),
-        .copyright = field(findNameFirst(page, "copyright"), std::nullopt, true),
+        .title = field(lookups.title(), TitleLimit),
+        .description = eitherOrder(Description, DescriptionLimit),
+        .keywords = eitherOrder(Keywords, KeywordsLimit),
+        .robots = eitherOrder(Robots, std::nullopt),
+        .abstract = field(lookups.nameFirst(Abstract), std::nullopt),
+        .author = field(lookups.nameFirst(Author), std::nullopt, true),
+        .copyright = field(lookups.nameFirst(Copyright), std::nullopt, true),
         .words = std::nullopt,
     };
     if (const auto& keywords = analysis.keywords.counter; keywords && keywords->count > 0)
         analysis.words = wordCounterOf(countWords(analysis.keywords.shown));
     return analysis;
+}
+
+// Every search text found beforehand, in one pass.
+struct OnePass {
+    Text page;
+    FirstOccurrences first = findFirstOccurrences(page);
+
+    Found title() const { return titleAt(page, first.title); }
+    Found nameFirst(MetaTag tag) const {
+        return nameFirstAt(page, MetaWords[tag], first.nameFirst[tag]);
+    }
+    Found contentFirst(MetaTag tag) const {
+        return contentFirstAt(page, MetaWords[tag], first.contentFirst[tag]);
+    }
+};
+
+// Each lookup by its own searches.
+struct EachText {
+    Text page;
+
+    Found title() const { return findTitle(page); }
+    Found nameFirst(MetaTag tag) const { return findNameFirst(page, MetaWords[tag]); }
+    Found contentFirst(MetaTag tag) const { return findContentFirst(page, MetaWords[tag]); }
+};
+
+} // namespace
+
+Analysis analysePage(Text page) {
+    return analyse(OnePass{page});
+}
+
+Analysis analysePageByEachText(Text page) {
+    return analyse(EachText{page});
 }
 
 } // namespace scan

@@ -21,14 +21,22 @@ struct Field {
     Order order = Order::NameFirst;
 
     bool present() const { return found.present(); }
+    friend bool operator==(const Field&, const Field&) = default;
 };
 
 struct Analysis {
     Field title, description, keywords, robots, abstract, author, copyright;
     // The keyword count, made only when the keywords counter shows a number above 0.
     std::optional<Counter> words;
+    friend bool operator==(const Analysis&, const Analysis&) = default;
 };
 
+// Finds every search text in one pass over the page, then reads each tag from where its text
+// stands.
 Analysis analysePage(Text page);
+
+// The same analysis by the lookups, each searching the page for its own texts: up to sixteen
+// passes. The tests hold the one pass to it.
+Analysis analysePageByEachText(Text page);
 
 } // namespace scan

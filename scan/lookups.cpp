@@ -11,6 +11,10 @@ constexpr Pos TitleOffset = 7; // the length of "<title>"
 constexpr Text ContentFirstStart = "<meta content=";
 constexpr Pos ContentFirstValueOffset = 15; // after "<meta content=" and the opening quote
 
+std::string nameFirstText(Text word) {
+    return std::string("<meta name=\"").append(word).append("\" content=");
+}
+
 // "<meta name=" with " content=", and "<meta content=" with " name=", are 20 characters each;
 // with both quotes around the tag word and the value's closing quote this is the length offset.
 Pos lengthOffset(Text word) {
@@ -29,20 +33,11 @@ Found cutMeta(Text page, Pos tagStart, Pos p, Pos q) {
 } // namespace
 
 Found findTitle(Text page) {
-    const Pos tagStart = find(page, "<title>", 1);
-    if (tagStart == 0)
-        return {};
-    const Pos tagEnd = find(page, "</title>", tagStart);
-    return {tagStart, tagEnd, extract(page, tagStart, tagEnd, TitleOffset, TitleOffset)};
+    return titleAt(page, find(page, "<title>", 1));
 }
 
 Found findNameFirst(Text page, Text word) {
-    const std::string searchText = std::string("<meta name=\"").append(word).append("\" content=");
-    const Pos tagStart = find(page, searchText, 1);
-    if (tagStart == 0)
-        return {};
-    const Pos p = static_cast<Pos>(searchText.size()) + 1; // skips the opening quote
-    return cutMeta(page, tagStart, p, lengthOffset(word));
+    return nameFirstAt(page, word, find(page, nameFirstText(word), 1));
 }
 
 Found findContentFirst(Text page, Text word) {
@@ -53,9 +48,29 @@ Found findContentFirst(Text page, Text word) {
         if (found != 0)
             break;
     }
-    if (found == 0)
+    return contentFirstAt(page, word, found);
+}
+
+Found titleAt(Text page, Pos tagStart) {
+    if (tagStart == 0)
         return {};
-    const Pos tagStart = findBefore(page, ContentFirstStart, found);
+    const Pos tagEnd = find(page, "</title>", tagStart);
+    return {tagStart, tagEnd, extract(page, tagStart, tagEnd, TitleOffset, TitleOffset)};
+}
+
+Found nameFirstAt(Text page, Text word, Pos tagStart) {
+    if (tagStart == 0)
+        return {};
+    // The value begins after the search text and the opening quote: one before the length
+    // offset, which also leaves out the closing quote.
+    const Pos q = lengthOffset(word);
+    return cutMeta(page, tagStart, q - 1, q);
+}
+
+Found contentFirstAt(Text page, Text word, Pos nameText) {
+    if (nameText == 0)
+        return {};
+    const Pos tagStart = findBefore(page, ContentFirstStart, nameText);
     if (tagStart == 0)
         return {};
     return cutMeta(page, tagStart, ContentFirstValueOffset, lengthOffset(word));

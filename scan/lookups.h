@@ -13,7 +13,11 @@ struct Found {
 
     // A tag whose search text has no end mark after it counts as absent.
     bool present() const { return start > 0 && end > 0; }
+    friend bool operator==(const Found&, const Found&) = default;
 };
+
+// Each lookup searches the page for its own search texts. The analysis finds every search text
+// in one pass instead; these are what it is held to.
 
 // Everything between "<title>" and the first "</title>" after it.
 Found findTitle(Text page);
@@ -25,5 +29,12 @@ Found findNameFirst(Text page, Text word);
 // first that occurs anywhere in the page wins; the tag begins at the last "<meta content="
 // before it.
 Found findContentFirst(Text page, Text word);
+
+// The same lookups once their search text is found: from the position of "<title>", of the
+// name-first search text, or of the content-first name text with the ending that wins. A
+// position of 0, where it does not occur, gives an absent tag.
+Found titleAt(Text page, Pos tagStart);
+Found nameFirstAt(Text page, Text word, Pos tagStart);
+Found contentFirstAt(Text page, Text word, Pos nameText);
 
 } // namespace scan

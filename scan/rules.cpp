@@ -96,6 +96,11 @@ Pos find(Text page, Text what, Pos from) {
     return at == None ? 0 : static_cast<Pos>(at) + 1;
 }
 
+bool holds(Text page, Pos at, Text what) {
+    return at >= 1 && static_cast<std::size_t>(at - 1) + what.size() <= page.size() &&
+           matchesAt(page, static_cast<std::size_t>(at - 1), what);
+}
+
 Pos findBefore(Text page, Text what, Pos before) {
     const Pos latest = before - 1 - static_cast<Pos>(what.size()); // 0-based
     if (what.empty() || latest < 0 || static_cast<std::size_t>(latest) + what.size() > page.size())

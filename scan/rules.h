@@ -17,6 +17,9 @@ using Pos = std::ptrdiff_t;
 // page without the copy: no Windows-1252 letter lower-cases to an ASCII one or from one.
 Pos find(Text page, Text what, Pos from);
 
+// Whether the page, lower-cased, holds `what` at position `at`, wholly.
+bool holds(Text page, Pos at, Text what);
+
 // The last position at which the page, lower-cased, holds `what` wholly before position
 // `before`, or 0.
 Pos findBefore(Text page, Text what, Pos before);

@@ -160,6 +160,67 @@ TEST(Analysis, EitherOrder) {
     check([](Text page) { return analysePage(page).robots.found; }, EitherOrderCases);
 }
 
+// The tables again through the analysis, which finds every search text in one pass; content
+// first is what it reads in that order.
+TEST(Analysis, OnePassReadsTheTables) {
+    const auto onePassContentFirst = [](Field Analysis::*tag) {
+        return [tag](Text page) {
+            const Field field = analysePage(page).*tag;
+            return field.order == Order::ContentFirst ? field.found : Found{};
+        };
+    };
+    check([](Text page) { return analysePage(page).title.found; }, TitleCases);
+    check([](Text page) { return analysePage(page).author.found; }, NameFirstCases);
+    check(onePassContentFirst(&Analysis::robots), ContentFirstCases);
+    check(onePassContentFirst(&Analysis::description), LongContentFirstCases);
+}
+
+// Every page of the tables, shifted across the sixteen positions the pass tests at once and up
+// to the page's end, alone and among the other tags before and after it: the one pass finds
+// what each text's own search finds.
+TEST(Analysis, OnePassAgreesWithEachTextsOwnSearch) {
+    const std::string others = "<title>t</title><meta name=\"description\" content=\"d\">"
+                               "<meta content=\"k\" name=\"keywords\"/><meta name=\"robots\" "
+                               "content=\"r\"><meta name=\"abstract\" content=\"s\">"
+                               "<meta name=\"author\" content=\"a\">"
+                               "<meta name=\"copyright\" content=\"c\">";
+    for (const auto* table : {&TitleCases, &NameFirstCases, &ContentFirstCases,
+                              &LongContentFirstCases, &EitherOrderCases})
+        for (const LookupCase& c : *table)
+            for (std::size_t shift = 0; shift < 24; ++shift)
+                for (const std::string& page :
+                     {std::string(shift, ' ') + c.page, c.page + std::string(shift, ' '),
+                      others + std::string(shift, '<') + c.page, c.page + others}) {
+                    SCOPED_TRACE(testing::Message() << c.name << ", page " << page);
+                    ASSERT_EQ(analysePage(page), analysePageByEachText(page));
+                }
+}
+
+// The pass stops once the title and every name-first text are found, and not before: each of
+// the seven, late in the page after the other six in every order they come to, is still found.
+TEST(Analysis, OnePassStopsOnlyOnceEverythingIsFound) {
+    const std::string tags[] = {"<title>t</title>",
+                                "<meta name=\"description\" content=\"d\">",
+                                "<meta name=\"keywords\" content=\"k\">",
+                                "<meta name=\"robots\" content=\"r\">",
+                                "<meta name=\"abstract\" content=\"s\">",
+                                "<meta name=\"author\" content=\"a\">",
+                                "<meta name=\"copyright\" content=\"c\">"};
+    for (std::size_t late = 0; late < std::size(tags); ++late) {
+        std::string page;
+        for (std::size_t i = 1; i < std::size(tags); ++i) // the others, from the one after it
+            page += tags[(late + i) % std::size(tags)];
+        page += std::string(100, ' ') + tags[late] + "<title>u</title>";
+        SCOPED_TRACE(tags[late]);
+        const Analysis analysis = analysePage(page);
+        EXPECT_EQ(analysis, analysePageByEachText(page));
+        for (const Field* field :
+             {&analysis.title, &analysis.description, &analysis.keywords, &analysis.robots,
+              &analysis.abstract, &analysis.author, &analysis.copyright})
+            EXPECT_TRUE(field->present());
+    }
+}
+
 // Author and copyright lose the "Â" of a UTF-8 copyright sign, and are counted without it;
 // the keyword count is made only when the keywords counter is above 0.
 TEST(Analysis, RepairAndKeywordCount) {

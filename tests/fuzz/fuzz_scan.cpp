@@ -1,5 +1,6 @@
 // libFuzzer target: any bytes as a page file, made into the page text and analysed as the
-// window analyses it, with the invariants that must hold for every page.
+// window analyses it, in one pass, against the lookups that search the page for each text
+// apart, and with the invariants that must hold for every page.
 
 #include "load/page_text.h"
 #include "scan/analysis.h"
@@ -73,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkPageText(page);
 
     const scan::Analysis analysis = scan::analysePage(page);
+    require(analysis == scan::analysePageByEachText(page),
+            "the one pass finds what each text's own search finds");
     for (const scan::Field* field :
          {&analysis.title, &analysis.description, &analysis.keywords, &analysis.robots,
           &analysis.abstract, &analysis.author, &analysis.copyright})
