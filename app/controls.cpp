@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 namespace {
 
@@ -49,12 +50,44 @@ public:
     void addSelection(int, int) override {}
     void removeSelection(int) override {}
     void setSelection(int, int, int) override {}
-    QRect characterRect(int) const override { return {}; }
-    int offsetAtPoint(const QPoint&) const override { return -1; }
+    // Where each character of the caption is drawn: a screen reader's review of the screen
+    // reads only text that it finds there.
+    QRect characterRect(int offset) const override {
+        const QString shown = caption();
+        if (offset < 0 || offset >= shown.size())
+            return {};
+        const QFontMetrics metrics = label().fontMetrics();
+        const QRect line = captionRect();
+        const QRect character(line.left() + metrics.horizontalAdvance(shown.left(offset)),
+                              line.top(), metrics.horizontalAdvance(shown.at(offset)),
+                              line.height());
+        return {label().mapToGlobal(character.topLeft()), character.size()};
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        const QPoint at = label().mapFromGlobal(point);
+        const QString shown = caption();
+        const QRect line = captionRect();
+        if (!line.contains(at))
+            return -1;
+        const QFontMetrics metrics = label().fontMetrics();
+        int offset = 0;
+        while (offset + 1 < shown.size() &&
+               line.left() + metrics.horizontalAdvance(shown.left(offset + 1)) <= at.x())
+            ++offset;
+        return offset;
+    }
     void scrollToSubstring(int, int) override {}
 
 private:
-    QString caption() const { return static_cast<const QLabel*>(object())->text(); }
+    const QLabel& label() const { return *static_cast<const QLabel*>(object()); }
+    QString caption() const { return label().text(); }
+    // The caption's line as the label draws it, in the label's coordinates.
+    QRect captionRect() const {
+        const QFontMetrics metrics = label().fontMetrics();
+        return QStyle::alignedRect(label().layoutDirection(), label().alignment(),
+                                   {metrics.horizontalAdvance(caption()), metrics.height()},
+                                   label().contentsRect());
+    }
 };
 
 } // namespace
@@ -87,6 +120,11 @@ void TextBox::SetText(std::string_view pageText) {
 
 void TextBox::SetPage(const load::Page& page) {
     box_->setWindows1252Text(page);
+}
+
+void TextBox::SetDescription(const QString& description) {
+    QWidget* widget = box_ ? static_cast<QWidget*>(box_) : path_;
+    widget->setAccessibleDescription(description);
 }
 
 Label::Label(QWidget& window, const char* name) : label_(control<QLabel>(window, name)) {

@@ -31,6 +31,8 @@ public:
     void SetText(std::string_view pageText);
     // The whole page, shown without a copy of it.
     void SetPage(const load::Page& page);
+    // What a screen reader says of the box after its name and value.
+    void SetDescription(const QString& description);
 
 private:
     PlainTextBox* box_ = nullptr;

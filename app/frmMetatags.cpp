@@ -8,9 +8,15 @@
 
 #include <QPushButton>
 
+// What a result box says of itself while it holds nothing.
+const QString frmMetatags::NoValue = QStringLiteral("No value");
+
 frmMetatags::frmMetatags() {
     connect(cmdSearch.button(), &QPushButton::clicked, this, &frmMetatags::cmdSearch_Click);
     connect(cmdRecheck.button(), &QPushButton::clicked, this, &frmMetatags::cmdRecheck_Click);
+    for (TextBox* box : {&txtTitle, &txtDescription, &txtKeywords, &txtAbstract, &txtRobots,
+                         &txtAuthor, &txtCopyright})
+        box->SetDescription(NoValue);
     Form_Load();
 }
 
@@ -52,12 +58,18 @@ void frmMetatags::ScanPage() {
 void frmMetatags::fill(const scan::Field& field, TextBox& box, Label& counter,
                        std::optional<scan::Pos> limit) {
     if (!field.present()) {
-        box.SetText(QString());
-        counter.SetCaption(QString());
+        empty(box, counter);
         return;
     }
     box.SetText(field.shown);
     count(box, counter, limit);
+}
+
+// A field whose tag the page lacks: nothing in the box, nothing in its counter.
+void frmMetatags::empty(TextBox& box, Label& counter) {
+    box.SetText(QString());
+    counter.SetCaption(QString());
+    box.SetDescription(NoValue);
 }
 
 void frmMetatags::MetaDescriptionAfter() {
@@ -89,8 +101,7 @@ void frmMetatags::lookupAfter(const MetaTag& tag) {
 void frmMetatags::showMeta(const MetaTag& tag) {
     const scan::Field& field = Scanned.*tag.field;
     if (!field.present()) {
-        (this->*tag.counter).SetCaption(QString());
-        (this->*tag.box).SetText(QString());
+        empty(this->*tag.box, this->*tag.counter);
         if (tag.alsoEmptied)
             (this->*tag.alsoEmptied).SetCaption(QString());
         return;
@@ -125,16 +136,36 @@ QString limitDescription(const scan::Counter& shown, std::optional<scan::Pos> li
         .arg(unit);
 }
 
+struct Unit {
+    const char* one;
+    const char* many;
+};
+constexpr Unit Characters{"character", "characters"};
+constexpr Unit KeywordUnits{"keyword", "keywords"};
+
+// A counter's number and verdict as said of its box, which is what a screen reader speaks on
+// the focus: "90 characters, over the limit of 70".
+QString countSaid(const scan::Counter& shown, std::optional<scan::Pos> limit, Unit unit) {
+    QString said = QStringLiteral("%1 %2").arg(QString::fromStdString(shown.caption),
+                                               shown.caption == "1" ? unit.one : unit.many);
+    if (shown.colour)
+        said += QStringLiteral(", %1 the limit of %2")
+                    .arg(*shown.colour == scan::Red ? "over" : "within")
+                    .arg(*limit);
+    return said;
+}
+
 } // namespace
 
 // The counter rule: the length of what the box holds, then the limit colour where the field
-// has a limit, then the caption.
-void frmMetatags::count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit) {
+// has a limit, then the caption. The box says the same.
+void frmMetatags::count(TextBox& box, Label& counter, std::optional<scan::Pos> limit) {
     const scan::Counter shown = scan::counterOf(box.Length(), limit);
     if (shown.colour)
         counter.SetForeColor(*shown.colour);
     counter.SetCaption(QString::fromStdString(shown.caption),
                        limitDescription(shown, limit, "characters"));
+    box.SetDescription(box.Length() == 0 ? NoValue : countSaid(shown, limit, Characters));
 }
 
 void frmMetatags::CountWords() {
@@ -143,4 +174,8 @@ void frmMetatags::CountWords() {
     lblWordsNum.SetCaption(QString::fromStdString(shown.caption),
                            limitDescription(shown, scan::WordsLimit, "keywords"));
     lblWordsNum.SetForeColor(*shown.colour);
+    const scan::Counter characters = scan::counterOf(txtKeywords.Length(), scan::KeywordsLimit);
+    txtKeywords.SetDescription(countSaid(characters, scan::KeywordsLimit, Characters) +
+                               QStringLiteral("; ") +
+                               countSaid(shown, scan::WordsLimit, KeywordUnits));
 }

@@ -33,6 +33,7 @@ public:
 private:
     struct MetaTag;
     static const MetaTag Description, Keywords, Robots;
+    static const QString NoValue;
 
     void Form_Load();
     void cmdSearch_Click();
@@ -46,7 +47,8 @@ private:
     void showMeta(const MetaTag& tag);
     void fill(const scan::Field& field, TextBox& box, Label& counter,
               std::optional<scan::Pos> limit);
-    static void count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit);
+    static void empty(TextBox& box, Label& counter);
+    static void count(TextBox& box, Label& counter, std::optional<scan::Pos> limit);
 
     // The widgets exist before the controls below find them by name.
     struct Design {
