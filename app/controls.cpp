@@ -90,6 +90,13 @@ private:
     }
 };
 
+// The announcer's notice: a notification named by the line it says.
+class NoticeAccessible : public QAccessibleWidget {
+public:
+    explicit NoticeAccessible(QWidget& notice)
+        : QAccessibleWidget(&notice, QAccessible::Notification) {}
+};
+
 } // namespace
 
 TextBox::TextBox(QWidget& window, const char* name) {
@@ -127,6 +134,11 @@ void TextBox::SetDescription(const QString& description) {
     widget->setAccessibleDescription(description);
 }
 
+bool TextBox::HasFocus() const {
+    const QWidget* widget = box_ ? static_cast<QWidget*>(box_) : path_;
+    return widget->window()->focusWidget() == widget;
+}
+
 Label::Label(QWidget& window, const char* name) : label_(control<QLabel>(window, name)) {
     label_->setTextFormat(Qt::PlainText);
     // In place of the toolkit's interface, made already if a screen reader asked for the label
@@ -156,6 +168,22 @@ CommandButton::CommandButton(QWidget& window, const char* name)
 
 void CommandButton::SetEnabled(bool enabled) {
     button_->setEnabled(enabled);
+}
+
+void CommandButton::SetDescription(const QString& description) {
+    button_->setAccessibleDescription(description);
+}
+
+Announcer::Announcer(QWidget& window) : notice_(new QWidget(&window)) {
+    notice_->setGeometry(0, 0, 0, 0);
+    notice_->hide();
+    QAccessible::registerAccessibleInterface(new NoticeAccessible(*notice_));
+}
+
+void Announcer::Announce(const QString& line) {
+    notice_->hide();
+    notice_->setAccessibleName(line);
+    notice_->show();
 }
 
 CommonDialog::CommonDialog(QWidget& window, const char* name)

@@ -4,9 +4,11 @@
 #include "app/frmMetatags.h"
 
 #include "app/qt_text.h"
+#include "textbox/plain_text_box_accessible.h"
 #include "textbox/utf16.h"
 
 #include <QPushButton>
+#include <QStringList>
 
 // What a result box says of itself while it holds nothing.
 const QString frmMetatags::NoValue = QStringLiteral("No value");
@@ -14,9 +16,8 @@ const QString frmMetatags::NoValue = QStringLiteral("No value");
 frmMetatags::frmMetatags() {
     connect(cmdSearch.button(), &QPushButton::clicked, this, &frmMetatags::cmdSearch_Click);
     connect(cmdRecheck.button(), &QPushButton::clicked, this, &frmMetatags::cmdRecheck_Click);
-    for (TextBox* box : {&txtTitle, &txtDescription, &txtKeywords, &txtAbstract, &txtRobots,
-                         &txtAuthor, &txtCopyright})
-        box->SetDescription(NoValue);
+    for (const ResultField& field : ResultFields)
+        (this->*field.box).SetDescription(NoValue);
     Form_Load();
 }
 
@@ -69,7 +70,6 @@ void frmMetatags::fill(const scan::Field& field, TextBox& box, Label& counter,
 void frmMetatags::empty(TextBox& box, Label& counter) {
     box.SetText(QString());
     counter.SetCaption(QString());
-    box.SetDescription(NoValue);
 }
 
 void frmMetatags::MetaDescriptionAfter() {
@@ -158,14 +158,13 @@ QString countSaid(const scan::Counter& shown, std::optional<scan::Pos> limit, Un
 } // namespace
 
 // The counter rule: the length of what the box holds, then the limit colour where the field
-// has a limit, then the caption. The box says the same.
-void frmMetatags::count(TextBox& box, Label& counter, std::optional<scan::Pos> limit) {
+// has a limit, then the caption.
+void frmMetatags::count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit) {
     const scan::Counter shown = scan::counterOf(box.Length(), limit);
     if (shown.colour)
         counter.SetForeColor(*shown.colour);
     counter.SetCaption(QString::fromStdString(shown.caption),
                        limitDescription(shown, limit, "characters"));
-    box.SetDescription(box.Length() == 0 ? NoValue : countSaid(shown, limit, Characters));
 }
 
 void frmMetatags::CountWords() {
@@ -174,8 +173,64 @@ void frmMetatags::CountWords() {
     lblWordsNum.SetCaption(QString::fromStdString(shown.caption),
                            limitDescription(shown, scan::WordsLimit, "keywords"));
     lblWordsNum.SetForeColor(*shown.colour);
-    const scan::Counter characters = scan::counterOf(txtKeywords.Length(), scan::KeywordsLimit);
-    txtKeywords.SetDescription(countSaid(characters, scan::KeywordsLimit, Characters) +
-                               QStringLiteral("; ") +
-                               countSaid(shown, scan::WordsLimit, KeywordUnits));
+}
+
+const frmMetatags::ResultField frmMetatags::ResultFields[] = {
+    {"title", &frmMetatags::txtTitle, &frmMetatags::lblTitleCar, scan::TitleLimit},
+    {"description", &frmMetatags::txtDescription, &frmMetatags::lblDescriptionCar,
+     scan::DescriptionLimit},
+    {"keywords", &frmMetatags::txtKeywords, &frmMetatags::lblKeywordsCar, scan::KeywordsLimit},
+    {"abstract", &frmMetatags::txtAbstract, &frmMetatags::lblAbstractCar, std::nullopt},
+    {"robots", &frmMetatags::txtRobots, &frmMetatags::lblRobotsCar, std::nullopt},
+    {"author", &frmMetatags::txtAuthor, &frmMetatags::lblAuthorCar, std::nullopt},
+    {"copyright", &frmMetatags::txtCopyright, &frmMetatags::lblCopyrightCar, std::nullopt},
+};
+
+// What a check found, for a screen reader's user, who may not see the counters' colours: each
+// result box says its count and how it stands against its limit, and the path box, the buttons
+// and the page box what the check found. The same is announced wherever the focus is, with the
+// new value of the result box that has it.
+void frmMetatags::describe() {
+    int found = 0;
+    QStringList over;
+    QString focused;
+    for (const ResultField& field : ResultFields) {
+        TextBox& box = this->*field.box;
+        const scan::Counter shown = scan::counterOf(box.Length(), field.limit);
+        found += !(this->*field.counter).Caption().isEmpty();
+        if (shown.colour == scan::Red)
+            over << QString::fromLatin1(field.name);
+        QString said = box.Length() == 0 ? NoValue : countSaid(shown, field.limit, Characters);
+        if (field.box == &frmMetatags::txtKeywords && !lblWordsNum.Caption().isEmpty()) {
+            const scan::Counter words =
+                scan::wordCounterOf(scan::leadingNumber(lblWordsNum.Caption().toStdString()));
+            said += QStringLiteral("; ") + countSaid(words, scan::WordsLimit, KeywordUnits);
+            if (words.colour == scan::Red)
+                over << QStringLiteral("keyword count");
+        }
+        box.SetDescription(said);
+        if (box.HasFocus()) {
+            QString name = QString::fromLatin1(field.name);
+            name[0] = name[0].toUpper();
+            focused =
+                QStringLiteral(" %1, %2: %3").arg(name, said, box.Text().left(AccessibleTextLimit));
+        }
+    }
+    QString summary;
+    // A page that could not be read is empty, and the page box says why.
+    if (PageText->empty() && txtOriginalFile.Length() > 0)
+        summary = QStringLiteral("Not read: %1").arg(txtOriginalFile.Text());
+    else if (found == 0)
+        summary = QStringLiteral("No tags found");
+    else
+        summary = QStringLiteral("%1 of %2 tags found, %3")
+                      .arg(found)
+                      .arg(std::size(ResultFields))
+                      .arg(over.isEmpty() ? QStringLiteral("all within their limits")
+                                          : QStringLiteral("over the limit: ") + over.join(", "));
+    txtHTML.SetDescription(summary);
+    cmdSearch.SetDescription(summary);
+    cmdRecheck.SetDescription(summary);
+    txtOriginalFile.SetDescription(summary);
+    announcer_.Announce(summary + QLatin1Char('.') + focused);
 }
