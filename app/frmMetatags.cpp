@@ -212,8 +212,9 @@ void frmMetatags::describe() {
         if (box.HasFocus()) {
             QString name = QString::fromLatin1(field.name);
             name[0] = name[0].toUpper();
-            focused =
-                QStringLiteral(" %1, %2: %3").arg(name, said, box.Text().left(AccessibleTextLimit));
+            focused = QStringLiteral(" %1, %2").arg(name, said);
+            if (box.Length() > 0)
+                focused += QStringLiteral(": ") + box.Text().left(AccessibleTextLimit);
         }
     }
     QString summary;
