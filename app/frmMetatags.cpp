@@ -59,17 +59,12 @@ void frmMetatags::ScanPage() {
 void frmMetatags::fill(const scan::Field& field, TextBox& box, Label& counter,
                        std::optional<scan::Pos> limit) {
     if (!field.present()) {
-        empty(box, counter);
+        box.SetText(QString());
+        counter.SetCaption(QString());
         return;
     }
     box.SetText(field.shown);
     count(box, counter, limit);
-}
-
-// A field whose tag the page lacks: nothing in the box, nothing in its counter.
-void frmMetatags::empty(TextBox& box, Label& counter) {
-    box.SetText(QString());
-    counter.SetCaption(QString());
 }
 
 void frmMetatags::MetaDescriptionAfter() {
@@ -101,7 +96,8 @@ void frmMetatags::lookupAfter(const MetaTag& tag) {
 void frmMetatags::showMeta(const MetaTag& tag) {
     const scan::Field& field = Scanned.*tag.field;
     if (!field.present()) {
-        empty(this->*tag.box, this->*tag.counter);
+        (this->*tag.counter).SetCaption(QString());
+        (this->*tag.box).SetText(QString());
         if (tag.alsoEmptied)
             (this->*tag.alsoEmptied).SetCaption(QString());
         return;

@@ -55,7 +55,6 @@ private:
     void showMeta(const MetaTag& tag);
     void fill(const scan::Field& field, TextBox& box, Label& counter,
               std::optional<scan::Pos> limit);
-    static void empty(TextBox& box, Label& counter);
     static void count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit);
     void describe();
 
