@@ -8,6 +8,9 @@ PACKAGES := cmake make g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev libgt
 	libbenchmark-dev python3 python3-lxml fonts-liberation2 fonts-dejavu-core \
 	dpkg-dev file desktop-file-utils appstream xvfb xdotool x11-utils \
 	python3-pyatspi at-spi2-core dbus-daemon
+# A real screen reader for the tests, without what its packages recommend (a sound server, a
+# braille daemon): it speaks into a null sound device.
+SPEECH_PACKAGES := orca speech-dispatcher speech-dispatcher-espeak-ng espeak-ng openbox
 FUZZ_SECONDS ?= 600
 
 .PHONY: run test build sanitized fuzz fuzz-build fuzz-run bench packages picture package
@@ -16,13 +19,14 @@ run: build
 	./build/metatags
 
 # Every test, then the same tests with AddressSanitizer and UndefinedBehaviorSanitizer,
-# a short fuzz run of the scan, the window read through AT-SPI as a screen reader reads it,
-# and the Debian package built, installed and removed.
+# a short fuzz run of the scan, the window read through AT-SPI as a screen reader reads it and
+# heard through a real one, and the Debian package built, installed and removed.
 test: build sanitized fuzz-build
 	$(MAKE) --no-print-directory fuzz-run FUZZ_SECONDS=60
 	ctest --preset sanitizers
 	ctest --preset dev
 	tests/accessibility/check-accessibility.sh
+	tests/accessibility/check-speech.sh
 	tests/package/check-package.sh
 
 # A sanitizer report fails the run.
@@ -64,12 +68,15 @@ package: build
 
 # Debian packages: installed with apt-get, through sudo when not root.
 packages:
-	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
-	missing=$$(echo $$missing); \
-	[ -z "$$missing" ] && exit 0; \
+	@missing() { for p in "$$@"; do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done; }; \
+	missing=$$(echo $$(missing $(PACKAGES))); \
+	speech=$$(echo $$(missing $(SPEECH_PACKAGES))); \
+	[ -z "$$missing$$speech" ] && exit 0; \
 	if [ "$$(id -u)" = 0 ]; then sudo=; \
 	elif command -v sudo >/dev/null; then sudo=sudo; \
-	else echo "Missing packages. Install them with: sudo apt-get install -y $$missing"; exit 1; fi; \
-	echo "Installing $$missing"; \
-	$$sudo apt-get update -qq && $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing \
-	  || { echo "Could not install them. Run: sudo apt-get install -y $$missing"; exit 1; }
+	else echo "Missing packages. Install them with: sudo apt-get install -y $$missing; sudo apt-get install -y --no-install-recommends $$speech"; exit 1; fi; \
+	echo "Installing $$missing $$speech"; \
+	$$sudo apt-get update -qq && \
+	{ [ -z "$$missing" ] || $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; } && \
+	{ [ -z "$$speech" ] || $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$speech; } \
+	  || { echo "Could not install them. Run: sudo apt-get install -y $$missing; sudo apt-get install -y --no-install-recommends $$speech"; exit 1; }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 namespace {
 
@@ -49,12 +50,51 @@ public:
     void addSelection(int, int) override {}
     void removeSelection(int) override {}
     void setSelection(int, int, int) override {}
-    QRect characterRect(int) const override { return {}; }
-    int offsetAtPoint(const QPoint&) const override { return -1; }
+    // Where each character of the caption is drawn: a screen reader's review of the screen
+    // reads only text that it finds there.
+    QRect characterRect(int offset) const override {
+        const QString shown = caption();
+        if (offset < 0 || offset >= shown.size())
+            return {};
+        const QFontMetrics metrics = label().fontMetrics();
+        const QRect line = captionRect();
+        const QRect character(line.left() + metrics.horizontalAdvance(shown.left(offset)),
+                              line.top(), metrics.horizontalAdvance(shown.at(offset)),
+                              line.height());
+        return {label().mapToGlobal(character.topLeft()), character.size()};
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        const QPoint at = label().mapFromGlobal(point);
+        const QString shown = caption();
+        const QRect line = captionRect();
+        if (!line.contains(at))
+            return -1;
+        const QFontMetrics metrics = label().fontMetrics();
+        int offset = 0;
+        while (offset + 1 < shown.size() &&
+               line.left() + metrics.horizontalAdvance(shown.left(offset + 1)) <= at.x())
+            ++offset;
+        return offset;
+    }
     void scrollToSubstring(int, int) override {}
 
 private:
-    QString caption() const { return static_cast<const QLabel*>(object())->text(); }
+    const QLabel& label() const { return *static_cast<const QLabel*>(object()); }
+    QString caption() const { return label().text(); }
+    // The caption's line as the label draws it, in the label's coordinates.
+    QRect captionRect() const {
+        const QFontMetrics metrics = label().fontMetrics();
+        return QStyle::alignedRect(label().layoutDirection(), label().alignment(),
+                                   {metrics.horizontalAdvance(caption()), metrics.height()},
+                                   label().contentsRect());
+    }
+};
+
+// The announcer's notice: a notification named by the line it says.
+class NoticeAccessible : public QAccessibleWidget {
+public:
+    explicit NoticeAccessible(QWidget& notice)
+        : QAccessibleWidget(&notice, QAccessible::Notification) {}
 };
 
 } // namespace
@@ -89,6 +129,16 @@ void TextBox::SetPage(const load::Page& page) {
     box_->setWindows1252Text(page);
 }
 
+void TextBox::SetDescription(const QString& description) {
+    QWidget* widget = box_ ? static_cast<QWidget*>(box_) : path_;
+    widget->setAccessibleDescription(description);
+}
+
+bool TextBox::HasFocus() const {
+    const QWidget* widget = box_ ? static_cast<QWidget*>(box_) : path_;
+    return widget->window()->focusWidget() == widget;
+}
+
 Label::Label(QWidget& window, const char* name) : label_(control<QLabel>(window, name)) {
     label_->setTextFormat(Qt::PlainText);
     // In place of the toolkit's interface, made already if a screen reader asked for the label
@@ -118,6 +168,22 @@ CommandButton::CommandButton(QWidget& window, const char* name)
 
 void CommandButton::SetEnabled(bool enabled) {
     button_->setEnabled(enabled);
+}
+
+void CommandButton::SetDescription(const QString& description) {
+    button_->setAccessibleDescription(description);
+}
+
+Announcer::Announcer(QWidget& window) : notice_(new QWidget(&window)) {
+    notice_->setGeometry(0, 0, 0, 0);
+    notice_->hide();
+    QAccessible::registerAccessibleInterface(new NoticeAccessible(*notice_));
+}
+
+void Announcer::Announce(const QString& line) {
+    notice_->hide();
+    notice_->setAccessibleName(line);
+    notice_->show();
 }
 
 CommonDialog::CommonDialog(QWidget& window, const char* name)

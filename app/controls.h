@@ -31,6 +31,10 @@ public:
     void SetText(std::string_view pageText);
     // The whole page, shown without a copy of it.
     void SetPage(const load::Page& page);
+    // What a screen reader says of the box after its name and value.
+    void SetDescription(const QString& description);
+    // The focus is in the box, or goes back to it when the window is active again.
+    bool HasFocus() const;
 
 private:
     PlainTextBox* box_ = nullptr;
@@ -57,11 +61,26 @@ public:
     CommandButton(QWidget& window, const char* name);
 
     void SetEnabled(bool enabled);
+    void SetDescription(const QString& description);
 
     QPushButton* button() const { return button_; }
 
 private:
     QPushButton* button_;
+};
+
+// A line said to a screen reader's user wherever the focus is, as the outcome of a command. Qt
+// 6.4 tells a screen reader of no new text or description that it speaks unasked, but a
+// notification that shows is spoken: the window keeps one, which has no size and so never shows
+// on screen, and shows it afresh with each line.
+class Announcer {
+public:
+    explicit Announcer(QWidget& window);
+
+    void Announce(const QString& line);
+
+private:
+    QWidget* notice_;
 };
 
 // The Open dialog of the window's design; FileName is empty when it was cancelled.

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -218,6 +219,24 @@ int pixels(int twips) {
     return twips / TwipsPerPixel;
 }
 
+// The path box types nothing for Alt with a key, as the result boxes do: on the desktop the
+// design comes from, Alt with a letter is an access key or nothing, never text. AltGr, which X
+// reports apart from Alt, still types.
+class PathBox : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if ((event->modifiers() & ~Qt::ShiftModifier) == Qt::AltModifier &&
+            !event->text().isEmpty()) {
+            event->ignore();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+};
+
 QWidget* create(const Control& control, QWidget& parent) {
     const QString text = QString::fromUtf8(control.text);
     switch (control.looks.kind) {
@@ -239,7 +258,7 @@ QWidget* create(const Control& control, QWidget& parent) {
     // The path box holds a path of a few hundred characters at most: a line edit, with all
     // that users expect of one.
     case Kind::PathBox: {
-        auto* box = new QLineEdit(text, &parent);
+        auto* box = new PathBox(text, &parent);
         box->setMaxLength(std::numeric_limits<int>::max()); // a path is never cut short
         return box;
     }

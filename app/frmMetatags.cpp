@@ -4,13 +4,20 @@
 #include "app/frmMetatags.h"
 
 #include "app/qt_text.h"
+#include "textbox/plain_text_box_accessible.h"
 #include "textbox/utf16.h"
 
 #include <QPushButton>
+#include <QStringList>
+
+// What a result box says of itself while it holds nothing.
+const QString frmMetatags::NoValue = QStringLiteral("No value");
 
 frmMetatags::frmMetatags() {
     connect(cmdSearch.button(), &QPushButton::clicked, this, &frmMetatags::cmdSearch_Click);
     connect(cmdRecheck.button(), &QPushButton::clicked, this, &frmMetatags::cmdRecheck_Click);
+    for (const ResultField& field : ResultFields)
+        (this->*field.box).SetDescription(NoValue);
     Form_Load();
 }
 
@@ -125,6 +132,25 @@ QString limitDescription(const scan::Counter& shown, std::optional<scan::Pos> li
         .arg(unit);
 }
 
+struct Unit {
+    const char* one;
+    const char* many;
+};
+constexpr Unit Characters{"character", "characters"};
+constexpr Unit KeywordUnits{"keyword", "keywords"};
+
+// A counter's number and verdict as said of its box, which is what a screen reader speaks on
+// the focus: "90 characters, over the limit of 70".
+QString countSaid(const scan::Counter& shown, std::optional<scan::Pos> limit, Unit unit) {
+    QString said = QStringLiteral("%1 %2").arg(QString::fromStdString(shown.caption),
+                                               shown.caption == "1" ? unit.one : unit.many);
+    if (shown.colour)
+        said += QStringLiteral(", %1 the limit of %2")
+                    .arg(*shown.colour == scan::Red ? "over" : "within")
+                    .arg(*limit);
+    return said;
+}
+
 } // namespace
 
 // The counter rule: the length of what the box holds, then the limit colour where the field
@@ -143,4 +169,65 @@ void frmMetatags::CountWords() {
     lblWordsNum.SetCaption(QString::fromStdString(shown.caption),
                            limitDescription(shown, scan::WordsLimit, "keywords"));
     lblWordsNum.SetForeColor(*shown.colour);
+}
+
+const frmMetatags::ResultField frmMetatags::ResultFields[] = {
+    {"title", &frmMetatags::txtTitle, &frmMetatags::lblTitleCar, scan::TitleLimit},
+    {"description", &frmMetatags::txtDescription, &frmMetatags::lblDescriptionCar,
+     scan::DescriptionLimit},
+    {"keywords", &frmMetatags::txtKeywords, &frmMetatags::lblKeywordsCar, scan::KeywordsLimit},
+    {"abstract", &frmMetatags::txtAbstract, &frmMetatags::lblAbstractCar, std::nullopt},
+    {"robots", &frmMetatags::txtRobots, &frmMetatags::lblRobotsCar, std::nullopt},
+    {"author", &frmMetatags::txtAuthor, &frmMetatags::lblAuthorCar, std::nullopt},
+    {"copyright", &frmMetatags::txtCopyright, &frmMetatags::lblCopyrightCar, std::nullopt},
+};
+
+// What a check found, for a screen reader's user, who may not see the counters' colours: each
+// result box says its count and how it stands against its limit, and the path box, the buttons
+// and the page box what the check found. The same is announced wherever the focus is, with the
+// new value of the result box that has it.
+void frmMetatags::describe() {
+    int found = 0;
+    QStringList over;
+    QString focused;
+    for (const ResultField& field : ResultFields) {
+        TextBox& box = this->*field.box;
+        const scan::Counter shown = scan::counterOf(box.Length(), field.limit);
+        found += !(this->*field.counter).Caption().isEmpty();
+        if (shown.colour == scan::Red)
+            over << QString::fromLatin1(field.name);
+        QString said = box.Length() == 0 ? NoValue : countSaid(shown, field.limit, Characters);
+        if (field.box == &frmMetatags::txtKeywords && !lblWordsNum.Caption().isEmpty()) {
+            const scan::Counter words =
+                scan::wordCounterOf(scan::leadingNumber(lblWordsNum.Caption().toStdString()));
+            said += QStringLiteral("; ") + countSaid(words, scan::WordsLimit, KeywordUnits);
+            if (words.colour == scan::Red)
+                over << QStringLiteral("keyword count");
+        }
+        box.SetDescription(said);
+        if (box.HasFocus()) {
+            QString name = QString::fromLatin1(field.name);
+            name[0] = name[0].toUpper();
+            focused = QStringLiteral(" %1, %2").arg(name, said);
+            if (box.Length() > 0)
+                focused += QStringLiteral(": ") + box.Text().left(AccessibleTextLimit);
+        }
+    }
+    QString summary;
+    // A page that could not be read is empty, and the page box says why.
+    if (PageText->empty() && txtOriginalFile.Length() > 0)
+        summary = QStringLiteral("Not read: %1").arg(txtOriginalFile.Text());
+    else if (found == 0)
+        summary = QStringLiteral("No tags found");
+    else
+        summary = QStringLiteral("%1 of %2 tags found, %3")
+                      .arg(found)
+                      .arg(std::size(ResultFields))
+                      .arg(over.isEmpty() ? QStringLiteral("all within their limits")
+                                          : QStringLiteral("over the limit: ") + over.join(", "));
+    txtHTML.SetDescription(summary);
+    cmdSearch.SetDescription(summary);
+    cmdRecheck.SetDescription(summary);
+    txtOriginalFile.SetDescription(summary);
+    announcer_.Announce(summary + QLatin1Char('.') + focused);
 }

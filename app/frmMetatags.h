@@ -33,6 +33,15 @@ public:
 private:
     struct MetaTag;
     static const MetaTag Description, Keywords, Robots;
+    static const QString NoValue;
+    // A result field, named as a screen reader's user hears of it.
+    struct ResultField {
+        const char* name;
+        TextBox frmMetatags::*box;
+        Label frmMetatags::*counter;
+        std::optional<scan::Pos> limit;
+    };
+    static const ResultField ResultFields[7];
 
     void Form_Load();
     void cmdSearch_Click();
@@ -47,6 +56,7 @@ private:
     void fill(const scan::Field& field, TextBox& box, Label& counter,
               std::optional<scan::Pos> limit);
     static void count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit);
+    void describe();
 
     // The widgets exist before the controls below find them by name.
     struct Design {
@@ -73,6 +83,7 @@ private:
     TextBox txtCopyright{*this, "txtCopyright"};
     Label lblCopyrightCar{*this, "lblCopyrightCar"};
     TextBox txtOriginalFile{*this, "txtOriginalFile"};
+    Announcer announcer_{*this};
 
     load::Page PageText = std::make_shared<const std::string>();
     scan::Analysis Scanned; // what the scan that runs found in PageText

@@ -48,4 +48,5 @@ void frmMetatags::Analyse() {
         CountWords();
     else // no keywords, or empty ones: no count of an earlier page stays beside them
         lblWordsNum.SetCaption(QString());
+    describe();
 }

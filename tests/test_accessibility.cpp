@@ -2,7 +2,9 @@
 #include "tests/window_driver.h"
 
 #include <QAccessible>
+#include <QFile>
 #include <QMetaEnum>
+#include <QPushButton>
 #include <QTest>
 
 // The window as a screen reader meets it, read through the toolkit's accessibility interfaces:
@@ -52,6 +54,18 @@ QByteArray page(int titleLength, int descriptionLength, const QByteArray& keywor
            meta("copyright", "2026 Ann") + "</head><body>Text</body></html>\r\n";
 }
 
+const char* const ResultBoxes[] = {"txtTitle",  "txtDescription", "txtKeywords", "txtAbstract",
+                                   "txtRobots", "txtAuthor",      "txtCopyright"};
+
+// The line last announced wherever the focus is: the name of the window's notification.
+QString announced(QWidget& window) {
+    QAccessibleInterface* interface = accessible(&window);
+    for (int i = 0; i < interface->childCount(); ++i)
+        if (interface->child(i)->role() == QAccessible::Notification)
+            return interface->child(i)->text(QAccessible::Name);
+    return QStringLiteral("(no notification)");
+}
+
 } // namespace
 
 class AccessibilityTest : public QObject {
@@ -64,6 +78,11 @@ private slots:
     void captionsAndHintsReadAsShown();
     void counters_data();
     void counters();
+    void boxesSayWhatTheirCountersShow_data();
+    void boxesSayWhatTheirCountersShow();
+    void countersTellWhereTheirDigitsAre();
+    void altWithALetterTypesNothing_data();
+    void altWithALetterTypesNothing();
 };
 
 void AccessibilityTest::controlsThatTakeTheFocus_data() {
@@ -214,6 +233,170 @@ void AccessibilityTest::counters() {
     for (const char* counter : Counters)
         read << reading(accessible(driver.control(counter)));
     QCOMPARE(read, readings);
+}
+
+// Pages in turn, as in counters(), with the focus in `focus` for the last Recheck; then the
+// descriptions of the
+// seven result boxes, that of the path box (the same as the buttons' and the page box's), and
+// the line announced.
+void AccessibilityTest::boxesSayWhatTheirCountersShow_data() {
+    QTest::addColumn<QList<QByteArray>>("pages");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QStringList>("said");
+
+    const QString noValue = QStringLiteral("No value");
+    QTest::newRow("at start") << QList<QByteArray>{} << "txtHTML"
+                              << QStringList{noValue, noValue, noValue, noValue, noValue,
+                                             noValue, noValue, "",      ""};
+    const QString overSummary =
+        QStringLiteral("7 of 7 tags found, over the limit: title, description, keyword count");
+    QTest::newRow("over the limits, the focus in the title")
+        << QList<QByteArray>{page(71, 161, keywords(16, 100)), page(71, 161, keywords(16, 100))}
+        << "txtTitle"
+        << QStringList{"71 characters, over the limit of 70",
+                       "161 characters, over the limit of 160",
+                       "100 characters, within the limit of 260; 16 keywords, over the limit of 15",
+                       "6 characters",
+                       "7 characters",
+                       "3 characters",
+                       "8 characters",
+                       overSummary,
+                       overSummary + ". Title, 71 characters, over the limit of 70: " +
+                           QString(71, QLatin1Char('t'))};
+    const QString withinSummary = QStringLiteral("7 of 7 tags found, all within their limits");
+    QTest::newRow("at the limits, rechecked from the path box")
+        << QList<QByteArray>{page(71, 161, keywords(16, 261)), page(70, 160, keywords(15, 260))}
+        << "txtHTML"
+        << QStringList{
+               "70 characters, within the limit of 70",
+               "160 characters, within the limit of 160",
+               "260 characters, within the limit of 260; 15 keywords, within the limit of 15",
+               "6 characters",
+               "7 characters",
+               "3 characters",
+               "8 characters",
+               withinSummary,
+               withinSummary + "."};
+    QTest::newRow("one of each, the focus in the keywords")
+        << QList<QByteArray>{page(1, 1, keywords(1, 1)), page(1, 1, keywords(1, 1))}
+        << "txtKeywords"
+        << QStringList{"1 character, within the limit of 70",
+                       "1 character, within the limit of 160",
+                       "1 character, within the limit of 260; 1 keyword, within the limit of 15",
+                       "6 characters",
+                       "7 characters",
+                       "3 characters",
+                       "8 characters",
+                       withinSummary,
+                       withinSummary + ". Keywords, 1 character, within the limit of 260; 1 "
+                                       "keyword, within the limit of 15: k"};
+    QTest::newRow("tags gone, the focus in the page box")
+        << QList<QByteArray>{page(71, 161, keywords(16, 100)), "<html><body>Text</body></html>"}
+        << "txtOriginalFile"
+        << QStringList{noValue, noValue, noValue,         noValue,         noValue,
+                       noValue, noValue, "No tags found", "No tags found."};
+    QTest::newRow("empty keywords")
+        << QList<QByteArray>{meta("keywords", ""), meta("keywords", "")} << "txtKeywords"
+        << QStringList{noValue,
+                       noValue,
+                       noValue,
+                       noValue,
+                       noValue,
+                       noValue,
+                       noValue,
+                       "1 of 7 tags found, all within their limits",
+                       "1 of 7 tags found, all within their limits. Keywords, No value"};
+    QTest::newRow("the file gone")
+        << QList<QByteArray>{page(71, 161, keywords(16, 100)), QByteArray()} << "cmdRecheck"
+        << QStringList{noValue,
+                       noValue,
+                       noValue,
+                       noValue,
+                       noValue,
+                       noValue,
+                       noValue,
+                       "Not read: Cannot open \"%path\": No such file or directory",
+                       "Not read: Cannot open \"%path\": No such file or directory."};
+}
+
+void AccessibilityTest::boxesSayWhatTheirCountersShow() {
+    QFETCH(QList<QByteArray>, pages);
+    QFETCH(QString, focus);
+    QFETCH(QStringList, said);
+
+    WindowDriver driver;
+    QString path;
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        path = driver.writePage(pages[i]);
+        if (pages[i].isNull())
+            QFile::remove(path);
+        if (i == 0) {
+            driver.search(path);
+        } else {
+            // Clicked as its access key clicks it, the focus staying where it is.
+            driver.control(focus.toLatin1())->setFocus();
+            qobject_cast<QPushButton*>(driver.control("cmdRecheck"))->click();
+        }
+    }
+    said.replaceInStrings(QStringLiteral("%path"), path);
+    QStringList read;
+    for (const char* box : ResultBoxes)
+        read << accessible(driver.control(box))->text(QAccessible::Description);
+    const QString summary = accessible(driver.control("txtHTML"))->text(QAccessible::Description);
+    for (const char* control : {"cmdSearch", "cmdRecheck", "txtOriginalFile"})
+        QCOMPARE(accessible(driver.control(control))->text(QAccessible::Description), summary);
+    read << summary << (pages.isEmpty() ? QString() : announced(driver.window()));
+    QCOMPARE(read, said);
+}
+
+// A screen reader's review of the screen reads the digits it finds where they are drawn.
+void AccessibilityTest::countersTellWhereTheirDigitsAre() {
+    WindowDriver driver;
+    driver.search(driver.writePage(page(71, 161, keywords(16, 100))));
+    for (const char* counter : Counters) {
+        QWidget* label = driver.control(counter);
+        QAccessibleTextInterface* text = accessible(label)->textInterface();
+        const QRect shown(label->mapToGlobal(QPoint()), label->size());
+        for (int i = 0; i < text->characterCount(); ++i) {
+            const QRect digit = text->characterRect(i);
+            QVERIFY2(!digit.isEmpty() && shown.contains(digit), counter);
+            QCOMPARE(text->offsetAtPoint(digit.center()), i);
+        }
+    }
+}
+
+void AccessibilityTest::altWithALetterTypesNothing_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<char>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("typed");
+
+    for (const char* control : {"txtHTML", "txtTitle", "txtOriginalFile"}) {
+        const auto row = [&](const char* keys, char key, Qt::KeyboardModifiers modifiers,
+                             const char* typed) {
+            QTest::addRow("%s, %s", control, keys) << control << key << modifiers << typed;
+        };
+        row("Alt+R while Recheck is disabled", 'r', Qt::AltModifier, "");
+        row("Alt+X", 'x', Qt::AltModifier, "");
+        row("Alt+Shift+X", 'X', Qt::AltModifier | Qt::ShiftModifier, "");
+        row("AltGr+Q on German keys", '@', Qt::GroupSwitchModifier, "@");
+        row("x", 'x', Qt::NoModifier, "x");
+    }
+}
+
+void AccessibilityTest::altWithALetterTypesNothing() {
+    QFETCH(QString, control);
+    QFETCH(char, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QString, typed);
+
+    WindowDriver driver;
+    const QString before = driver.shown(control.toLatin1());
+    QWidget* box = driver.control(control.toLatin1());
+    box->setFocus();
+    QTest::keyClick(box, key, modifiers);
+    QCOMPARE(driver.shown(control.toLatin1()), before + typed);
+    QVERIFY(!driver.enabled("cmdRecheck"));
 }
 
 QTEST_MAIN(AccessibilityTest)

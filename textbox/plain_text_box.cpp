@@ -37,33 +37,32 @@ PlainTextBox::PlainTextBox(QWidget* parent)
     keepScrollBarsPalette();
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
             &PlainTextBox::scrollBarAction);
-    newText();
+    newText(0);
 }
 
 // ---- The text ----
 
 void PlainTextBox::setPlainText(const QString& text) {
+    const std::size_t replaced = text_.size();
     const auto kept = std::make_shared<const QString>(text);
     text_.setUtf16(textbox::utf16(*kept), kept);
-    newText();
+    newText(replaced);
 }
 
 void PlainTextBox::setWindows1252Text(std::shared_ptr<const std::string> bytes) {
+    const std::size_t replaced = text_.size();
     text_.setWindows1252(std::move(bytes));
-    newText();
+    newText(replaced);
 }
 
-void PlainTextBox::newText() {
+void PlainTextBox::newText(std::size_t replaced) {
     rows_.reset();
     top_ = shift_ = caret_ = anchor_ = 0;
     goalX_ = -1;
     layOut();
     updateScrollBar();
     viewport()->update();
-    if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, QString());
-        QAccessible::updateAccessibility(&event);
-    }
+    notifyTextChange(0, replaced, text_.size());
     emit textChanged();
 }
 

@@ -117,7 +117,7 @@ private:
     int caretWidth() const;
     std::size_t origin(const textbox::Row& row) const;
     textbox::RowGlyphs glyphsOf(const textbox::Row& row) const;
-    void newText();
+    void newText(std::size_t replaced); // the length of the text before
     void relayout();
     void layOut();
     bool endShown() const;
@@ -155,6 +155,9 @@ private:
     void removeRange(std::size_t from, std::size_t to);
     void removeSelection();
     void edited(const textbox::Change& change, std::size_t caret);
+    // Tells a listening screen reader that `removed` characters at `position` gave way to
+    // `inserted` ones (in plain_text_box_accessible.cpp).
+    void notifyTextChange(std::size_t position, std::size_t removed, std::size_t inserted);
 
     textbox::PieceText text_;
     textbox::TextBoundaries boundaries_;

@@ -3,14 +3,13 @@
 #include "textbox/plain_text_box.h"
 
 #include <QAccessibleWidget>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
-#include <optional>
 #include <utility>
 
-using textbox::Row;
-
-// What a screen reader asks of the box: its text, caret and selection, read a part at a time.
+// What a screen reader asks of the box: its text, caret and selection, read a part at a time,
+// never more than AccessibleTextLimit characters at once.
 class PlainTextBoxAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit PlainTextBoxAccessible(PlainTextBox* box)
@@ -26,7 +25,7 @@ public:
     }
 
     QString text(QAccessible::Text kind) const override {
-        return kind == QAccessible::Value ? box().toPlainText() : QAccessibleWidget::text(kind);
+        return kind == QAccessible::Value ? text(0, -1) : QAccessibleWidget::text(kind);
     }
 
     void* interface_cast(QAccessible::InterfaceType type) override {
@@ -50,36 +49,32 @@ public:
     }
     int cursorPosition() const override { return static_cast<int>(box().caret_); }
     void setCursorPosition(int offset) override { box().setCursorPosition(position(offset)); }
+    // From `start` to `end`, or to the end of the text when `end` is negative.
     QString text(int start, int end) const override {
-        return box().textOf(position(start), std::max(position(start), position(end)));
+        const std::size_t from = position(start);
+        const std::size_t to = end < 0 ? box().text_.size() : std::max(from, position(end));
+        return box().textOf(from, std::min(to, from + AccessibleTextLimit));
     }
     int characterCount() const override { return static_cast<int>(box().length()); }
 
     QString textAtOffset(int offset, QAccessible::TextBoundaryType boundary, int* start,
                          int* end) const override {
-        const auto unit = unitAt(position(offset), boundary);
-        if (!unit)
-            return QAccessibleTextInterface::textAtOffset(offset, boundary, start, end);
-        return answer(*unit, start, end);
+        return answer(unitAt(position(offset), boundary), start, end);
     }
     QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundary, int* start,
                              int* end) const override {
-        const auto unit = unitAt(position(offset), boundary);
-        if (!unit)
-            return QAccessibleTextInterface::textBeforeOffset(offset, boundary, start, end);
-        if (unit->first == 0)
+        const Unit unit = unitAt(position(offset), boundary);
+        if (unit.first == 0)
             return answer({0, 0}, start, end);
-        return answer(*unitAt(unit->first - 1, boundary), start, end);
+        return answer(unitAt(unit.first - 1, boundary), start, end);
     }
     QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundary, int* start,
                             int* end) const override {
-        const auto unit = unitAt(position(offset), boundary);
-        if (!unit)
-            return QAccessibleTextInterface::textAfterOffset(offset, boundary, start, end);
+        const Unit unit = unitAt(position(offset), boundary);
         const std::size_t size = box().text_.size();
-        if (unit->second >= size)
+        if (unit.second >= size)
             return answer({size, size}, start, end);
-        return answer(*unitAt(unit->second, boundary), start, end);
+        return answer(unitAt(unit.second, boundary), start, end);
     }
 
     QRect characterRect(int offset) const override {
@@ -108,26 +103,69 @@ private:
         return std::min(static_cast<std::size_t>(std::max(offset, 0)), box().text_.size());
     }
 
-    // The character, word or line at `at`; none for units that take the whole text to find.
-    std::optional<Unit> unitAt(std::size_t at, QAccessible::TextBoundaryType boundary) const {
-        const textbox::TextBoundaries& boundaries = box().boundaries_;
+    // The character, word, sentence or line at `at`, or the whole text. A line runs to its line
+    // end, whatever the box's width: a value that wraps is heard whole.
+    Unit unitAt(std::size_t at, QAccessible::TextBoundaryType boundary) const {
         switch (boundary) {
         case QAccessible::CharBoundary:
-            return Unit{at, boundaries.nextCluster(at)};
+            return Unit{at, box().boundaries_.nextCluster(at)};
         case QAccessible::WordBoundary:
-            return boundaries.wordAt(at);
-        case QAccessible::LineBoundary: {
-            const Row row = box().rows_.rowAt(at);
-            return Unit{row.start, row.next};
-        }
+            return unitInStretch(at, QTextBoundaryFinder::Word);
+        case QAccessible::SentenceBoundary:
+            return unitInStretch(at, QTextBoundaryFinder::Sentence);
+        case QAccessible::LineBoundary:
+        case QAccessible::ParagraphBoundary:
+            return lineAt(at);
         case QAccessible::NoBoundary:
-            return Unit{0, box().text_.size()};
-        default:
-            return std::nullopt;
+            break;
         }
+        return Unit{0, box().text_.size()};
+    }
+
+    // Words, sentences and lines are looked for only within the stretch of AccessibleTextLimit
+    // characters that holds `at` (at the end, the last one), so that no request reads more; one
+    // longer than that, or one across the edge of a stretch, is told in parts.
+    Unit stretch(std::size_t at) const {
+        const std::size_t size = box().text_.size();
+        const std::size_t from =
+            (at == size && at > 0 ? at - 1 : at) / AccessibleTextLimit * AccessibleTextLimit;
+        return {from, std::min(size, from + AccessibleTextLimit)};
+    }
+
+    Unit unitInStretch(std::size_t at, QTextBoundaryFinder::BoundaryType type) const {
+        const auto [from, to] = stretch(at);
+        const QString text = box().textOf(from, to);
+        // At the end of the text, the unit before it.
+        const auto offset = static_cast<qsizetype>(at - from) - (at == to && at > from ? 1 : 0);
+        QTextBoundaryFinder finder(type, text);
+        finder.setPosition(offset);
+        const qsizetype start = finder.isAtBoundary() ? offset : finder.toPreviousBoundary();
+        finder.setPosition(offset);
+        const qsizetype end = finder.toNextBoundary();
+        return {from + static_cast<std::size_t>(std::max<qsizetype>(start, 0)),
+                from + static_cast<std::size_t>(end < 0 ? text.size() : end)};
+    }
+
+    // The line with its line end, which a CR LF, a lone CR or a lone LF makes.
+    Unit lineAt(std::size_t at) const {
+        const auto [from, to] = stretch(at);
+        const QString text = box().textOf(from, to);
+        const auto isLineEnd = [&](qsizetype i) {
+            return text[i] == QLatin1Char('\r') || text[i] == QLatin1Char('\n');
+        };
+        qsizetype start = static_cast<qsizetype>(at - from);
+        qsizetype end = start;
+        while (start > 0 && !isLineEnd(start - 1))
+            --start;
+        while (end < text.size() && !isLineEnd(end))
+            ++end;
+        if (end < text.size())
+            end += text.mid(end, 2) == QLatin1String("\r\n") ? 2 : 1;
+        return {from + static_cast<std::size_t>(start), from + static_cast<std::size_t>(end)};
     }
 
     QString answer(Unit unit, int* start, int* end) const {
+        unit.second = std::min(unit.second, unit.first + AccessibleTextLimit);
         *start = static_cast<int>(unit.first);
         *end = static_cast<int>(unit.second);
         return box().textOf(unit.first, unit.second);
@@ -138,4 +176,16 @@ QAccessibleInterface* plainTextBoxAccessible(const QString& className, QObject* 
     if (className == QLatin1String("PlainTextBox") && object && object->isWidgetType())
         return new PlainTextBoxAccessible(static_cast<PlainTextBox*>(object));
     return nullptr;
+}
+
+// As in Qt's own text boxes, the removed text is told by its length only.
+void PlainTextBox::notifyTextChange(std::size_t position, std::size_t removed,
+                                    std::size_t inserted) {
+    if (!QAccessible::isActive() || (removed == 0 && inserted == 0))
+        return;
+    QAccessibleTextUpdateEvent event(
+        this, static_cast<int>(position),
+        QString(static_cast<qsizetype>(std::min(removed, AccessibleTextLimit)), QLatin1Char(' ')),
+        textOf(position, position + std::min(inserted, AccessibleTextLimit)));
+    QAccessible::updateAccessibility(&event);
 }

@@ -230,14 +230,7 @@ void PlainTextBox::edited(const textbox::Change& change, std::size_t caret) {
     }
     caret_ = anchor_ = boundaries_.boundaryFrom(std::min(caret, text_.size()));
     goalX_ = -1;
-    if (QAccessible::isActive()) {
-        // As in Qt's own text boxes, the removed text is told by its length only.
-        QAccessibleTextUpdateEvent event(
-            this, static_cast<int>(change.position),
-            QString(static_cast<qsizetype>(change.removed), QLatin1Char(' ')),
-            textOf(change.position, change.position + change.inserted));
-        QAccessible::updateAccessibility(&event);
-    }
+    notifyTextChange(change.position, change.removed, change.inserted);
     restartBlink();
     ensureVisible(caret_);
     emit textChanged();
@@ -305,7 +298,9 @@ QMenu* PlainTextBox::createStandardContextMenu() {
 
 // ---- Keys, mouse, focus ----
 
-// Typed text, as Qt's own text boxes take it: Ctrl with a key is a command, AltGr is not.
+// Typed text: Ctrl with a key is a command, and Alt with a key an access key or nothing, never
+// text, as in the edit boxes of Windows. AltGr is neither: X reports it apart from Alt, and
+// Windows as Ctrl with Alt.
 QString PlainTextBox::typedText(const QKeyEvent* event) const {
     const QString text = event->text();
     if (text.isEmpty())
@@ -313,8 +308,8 @@ QString PlainTextBox::typedText(const QKeyEvent* event) const {
     const QChar first = text.front();
     if (first.category() == QChar::Other_Format)
         return text;
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ShiftModifier | Qt::ControlModifier))
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::ShiftModifier;
+    if (modifiers == Qt::ControlModifier || modifiers == Qt::AltModifier)
         return {};
     if (first.isPrint() || first.category() == QChar::Other_PrivateUse ||
         (first.isHighSurrogate() && text.size() > 1 && text[1].isLowSurrogate()) ||

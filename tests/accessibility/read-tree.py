@@ -7,7 +7,9 @@ on the AT-SPI desktop and lists the window's accessible objects: role, name, a c
 (its number), description, and the caption a box is labelled by. It presses Search, answers the
 Open dialog and presses Recheck through AT-SPI alone, as a screen reader's user would, and
 compares each listing with what the user must hear. Like a screen reader, it keeps what it has
-read in libatspi's cache, which only the program's change events bring up to date.
+read in libatspi's cache, which only the program's change events bring up to date, and it
+checks the text-change events a screen reader speaks from: each box's new value, and no more
+than 4,096 characters of a page however large.
 """
 
 import os
@@ -44,6 +46,9 @@ def keywords(words, characters):
 OVER = page("t" * 71, "d" * 161, keywords(16, 100))
 WITHIN = page("t" * 70, "d" * 160, keywords(15, 260))
 NO_TAGS = "<html><body>Text</body></html>\r\n"
+# A page far longer than one change event or one answer carries.
+LIMIT = 4096
+HUGE = NO_TAGS + "<p>" + "x" * 3 * LIMIT + "</p>\r\n"
 
 
 COUNTERS = ["Title length", "Description length", "Keywords length", "Keyword count",
@@ -56,65 +61,111 @@ def counters(*values):
             for name, (number, said) in zip(COUNTERS, values, strict=True)]
 
 
-def listing(counter_lines):
+BOXES = ["Title", "Description", "Keywords", "Abstract", "Robots", "Author", "Copyright"]
+
+
+def listing(counter_lines, box_descriptions, summary, notice):
     """What a screen reader finds in the window, in the window's order."""
     (title, description, keyword_chars, keyword_count, abstract, robots, author,
      copyright) = counter_lines
+    box = {name: f"text {name!r}" + (f" description {said!r}" if said else "")
+           + f" labelled by {name!r}" for name, said in zip(BOXES, box_descriptions, strict=True)}
+    said = f" description {summary!r}" if summary else ""
     return [
         "image 'HTML picture'",
         "label 'HTML file:'",
-        "text 'HTML file' labelled by 'HTML file:'",
-        "push button 'Search'",
-        "push button 'Recheck'",
+        f"text 'HTML file'{said} labelled by 'HTML file:'",
+        f"push button 'Search'{said}",
+        f"push button 'Recheck'{said}",
         "frame ''",
         "panel ''",
         "label 'Title'",
         "label 'Max. 70 car.'",
         title,
-        "text 'Title' labelled by 'Title'",
+        box["Title"],
         "label 'Description'",
         "label 'Max. 160 car.'",
         description,
-        "text 'Description' labelled by 'Description'",
+        box["Description"],
         "label 'Keywords'",
         "label 'Max. 260 car.'",
         keyword_chars,
-        "text 'Keywords' labelled by 'Keywords'",
+        box["Keywords"],
         "label '5-15 words'",
         keyword_count,
         "label 'Abstract'",
         "label 'Not for HTML5'",
         abstract,
-        "text 'Abstract' labelled by 'Abstract'",
+        box["Abstract"],
         "label 'Robots'",
         robots,
-        "text 'Robots' labelled by 'Robots'",
+        box["Robots"],
         "label 'Author'",
         author,
-        "text 'Author' labelled by 'Author'",
+        box["Author"],
         "label 'Copyright'",
         copyright,
-        "text 'Copyright' labelled by 'Copyright'",
-        "text 'Page text'",
+        box["Copyright"],
+        f"text 'Page text'{said}",
+        f"notification {notice!r}",
     ]
 
 
 NOTHING = (" ", "")
 EMPTY = ("", "")
-AT_START = counters(*[NOTHING] * 8)
-AFTER_OVER = counters(
+NO_VALUE = ["No value"] * 7
+AT_START = listing(counters(*[NOTHING] * 8), NO_VALUE, "", "")
+OVER_SUMMARY = "7 of 7 tags found, over the limit: title, description, keyword count"
+AFTER_OVER = listing(counters(
     ("71", "Over the limit of 70 characters"),
     ("161", "Over the limit of 160 characters"),
     ("100", "Within the limit of 260 characters"),
     ("16", "Over the limit of 15 keywords"),
-    ("6", ""), ("7", ""), ("3", ""), ("8", ""))
-AFTER_WITHIN = counters(
+    ("6", ""), ("7", ""), ("3", ""), ("8", "")),
+    ["71 characters, over the limit of 70", "161 characters, over the limit of 160",
+     "100 characters, within the limit of 260; 16 keywords, over the limit of 15",
+     "6 characters", "7 characters", "3 characters", "8 characters"],
+    OVER_SUMMARY, OVER_SUMMARY + ".")
+WITHIN_SUMMARY = "7 of 7 tags found, all within their limits"
+AFTER_WITHIN = listing(counters(
     ("70", "Within the limit of 70 characters"),
     ("160", "Within the limit of 160 characters"),
     ("260", "Within the limit of 260 characters"),
     ("15", "Within the limit of 15 keywords"),
-    ("6", ""), ("7", ""), ("3", ""), ("8", ""))
-AFTER_NO_TAGS = counters(*[EMPTY] * 8)
+    ("6", ""), ("7", ""), ("3", ""), ("8", "")),
+    ["70 characters, within the limit of 70", "160 characters, within the limit of 160",
+     "260 characters, within the limit of 260; 15 keywords, within the limit of 15",
+     "6 characters", "7 characters", "3 characters", "8 characters"],
+    WITHIN_SUMMARY, WITHIN_SUMMARY + ".")
+AFTER_NO_TAGS = listing(counters(*[EMPTY] * 8), NO_VALUE, "No tags found", "No tags found.")
+
+# The text changes a screen reader hears of: (kind, box, position, length, the first characters
+# inserted or, as the toolkit tells them, spaces for the characters removed).
+changes = []
+
+
+def record(event):
+    if event.type.startswith("object:text-changed:"):
+        text = event.any_data if isinstance(event.any_data, str) else ""
+        changes.append((event.type.split(":")[-1], event.source.name, event.detail1,
+                        event.detail2, text[:10]))
+
+
+def expect_changes(expected, heading):
+    """Waits until every expected text change has been heard; none may carry more than LIMIT."""
+    deadline = time.monotonic() + WAIT_SECONDS
+    while not all(change in changes for change in expected) and time.monotonic() < deadline:
+        pump()
+        time.sleep(0.05)
+    missing = [change for change in expected if change not in changes]
+    too_long = [change for change in changes if change[3] > LIMIT]
+    print(f"{heading}: {len(changes)} text changes heard")
+    for change in missing:
+        print(f"read-tree: FAIL, not heard: {change}")
+    for change in too_long:
+        print(f"read-tree: FAIL, longer than {LIMIT} characters: {change}")
+    changes.clear()
+    return not missing and not too_long
 
 
 def pump():
@@ -233,7 +284,7 @@ def search(application, path):
 def main():
     program = os.path.abspath(sys.argv[1])
     # A screen reader hears of changes through these events.
-    pyatspi.Registry.registerEventListener(lambda event: None, "object:property-change",
+    pyatspi.Registry.registerEventListener(record, "object:property-change",
                                            "object:state-changed", "object:children-changed",
                                            "object:text-changed")
 
@@ -256,8 +307,7 @@ def main():
                 (a for a in children(application) if a.name.startswith("Orlimo 3.0 - ")), None))
             print(f"read-tree: {application.name}, window {window.name!r} ({window.getRoleName()})")
 
-            at_start = listing(AT_START)
-            passed = expect(window, at_start, "at start")
+            passed = expect(window, AT_START, "at start")
             over = os.path.join(folder, "over.html")
             within = os.path.join(folder, "within.html")
             with open(over, "w", newline="") as file:
@@ -265,17 +315,42 @@ def main():
             with open(within, "w", newline="") as file:
                 file.write(WITHIN)
 
+            changes.clear()
             search(application, over)
-            passed &= expect(window, listing(AFTER_OVER),
-                             "after a Search of a page over the limits", at_start)
+            passed &= expect(window, AFTER_OVER, "after a Search of a page over the limits",
+                             AT_START)
+            passed &= expect_changes([
+                ("insert", "Title", 0, 71, "t" * 10),
+                ("insert", "Keywords", 0, 100, "k" * 10),
+                ("insert", "Page text", 0, len(OVER), OVER[:10])],
+                "after a Search of a page over the limits")
             search(application, within)
-            passed &= expect(window, listing(AFTER_WITHIN),
-                             "after a Search of a page within the limits", at_start)
+            passed &= expect(window, AFTER_WITHIN,
+                             "after a Search of a page within the limits", AT_START)
+            passed &= expect_changes([
+                ("delete", "Title", 0, 71, " " * 10), ("insert", "Title", 0, 70, "t" * 10)],
+                "after a Search of a page within the limits")
             with open(within, "w", newline="") as file:
                 file.write(NO_TAGS)
             press(window, "Recheck")
-            passed &= expect(window, listing(AFTER_NO_TAGS),
-                             "after a Recheck of that page with its tags gone", at_start)
+            passed &= expect(window, AFTER_NO_TAGS,
+                             "after a Recheck of that page with its tags gone", AT_START)
+            passed &= expect_changes([("delete", "Title", 0, 70, " " * 10)],
+                                     "after a Recheck of that page with its tags gone")
+            with open(within, "w", newline="") as file:
+                file.write(HUGE)
+            press(window, "Recheck")
+            passed &= expect_changes([
+                ("delete", "Page text", 0, len(NO_TAGS), " " * 10),
+                ("insert", "Page text", 0, LIMIT, HUGE[:10])],
+                "after a Recheck of a page of 12,000 characters")
+            page_box = next(a for a in descendants(window) if a.name == "Page text")
+            text = page_box.queryText()
+            print(f"    the page box: {text.characterCount} characters, "
+                  f"{len(text.getText(0, -1))} given at once")
+            if (text.characterCount, len(text.getText(0, -1))) != (len(HUGE), LIMIT):
+                print("read-tree: FAIL, the page box does not answer a bounded part of its text")
+                passed = False
         finally:
             process.terminate()
             process.wait()

@@ -1,4 +1,5 @@
 #include "textbox/plain_text_box.h"
+#include "textbox/plain_text_box_accessible.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -85,6 +86,8 @@ void press(QWidget& box, const QVariantList& steps) {
             QTest::keySequence(&box, step.value<QKeySequence>());
 }
 
+const int Limit = static_cast<int>(AccessibleTextLimit);
+
 } // namespace
 
 class PlainTextBoxTest : public QObject {
@@ -111,6 +114,10 @@ private slots:
     void textsFarLargerThanTheScreen_data();
     void textsFarLargerThanTheScreen();
     void answersScreenReaders();
+    void screenReaderRequestsAreBounded_data();
+    void screenReaderRequestsAreBounded();
+    void altWithAKeyTypesNothing_data();
+    void altWithAKeyTypesNothing();
     void scrollBarKeepsTheApplicationPalette();
     void oneLineBoxShowsItsLineInTheMiddle();
     void tabTypesOrMovesTheFocus();
@@ -598,6 +605,111 @@ void PlainTextBoxTest::tabTypesOrMovesTheFocus() {
     QTest::keyClick(first, Qt::Key_Tab);
     QCOMPARE(first->toPlainText(), QStringLiteral("\t"));
     QVERIFY(second->hasFocus());
+}
+
+// A line of 10,000 characters, a short line and a last one without a line end: no answer to a
+// screen reader is longer than the limit, and the units found tile the text without a gap.
+void PlainTextBoxTest::screenReaderRequestsAreBounded_data() {
+    QTest::addColumn<int>("boundary"); // -1: the text from `offset` to the end
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    const int line = 10000;
+    const int size = line + 2 + 12 + 3;
+    QTest::newRow("the whole text") << -1 << 0 << 0 << Limit;
+    QTest::newRow("the text from the middle") << -1 << 5000 << 5000 << 5000 + Limit;
+    QTest::newRow("the text near the end") << -1 << size - 3 << size - 3 << size;
+    QTest::newRow("no boundary") << int(QAccessible::NoBoundary) << 5000 << 0 << Limit;
+    QTest::newRow("a long line, in the first stretch")
+        << int(QAccessible::LineBoundary) << 5 << 0 << Limit;
+    QTest::newRow("a long line, in the second stretch")
+        << int(QAccessible::LineBoundary) << 5000 << Limit << 2 * Limit;
+    QTest::newRow("a long line, its last part with its line end")
+        << int(QAccessible::LineBoundary) << 9000 << 2 * Limit << line + 2;
+    QTest::newRow("a short line") << int(QAccessible::LineBoundary) << line + 5 << line + 2
+                                  << line + 14;
+    QTest::newRow("the last line, at the end")
+        << int(QAccessible::LineBoundary) << size << line + 14 << size;
+    QTest::newRow("a paragraph is a line")
+        << int(QAccessible::ParagraphBoundary) << line + 5 << line + 2 << line + 14;
+    QTest::newRow("a long word") << int(QAccessible::WordBoundary) << 5000 << Limit << 2 * Limit;
+    QTest::newRow("a word") << int(QAccessible::WordBoundary) << line + 8 << line + 8 << line + 12;
+    QTest::newRow("the word at the end")
+        << int(QAccessible::WordBoundary) << size << size - 3 << size;
+    QTest::newRow("a long sentence")
+        << int(QAccessible::SentenceBoundary) << 5000 << Limit << 2 * Limit;
+    QTest::newRow("a character") << int(QAccessible::CharBoundary) << 5000 << 5000 << 5001;
+}
+
+void PlainTextBoxTest::screenReaderRequestsAreBounded() {
+    QFETCH(int, boundary);
+    QFETCH(int, offset);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    const QString text = QString(10000, QLatin1Char('a')) + "\r\nshort line\r\nend";
+    const auto box = makeBox(text);
+    QAccessibleTextInterface* accessible = accessibleText(*box);
+    if (boundary < 0) {
+        QCOMPARE(accessible->text(offset, -1), text.mid(start, end - start));
+        return;
+    }
+    int foundStart = -1, foundEnd = -1;
+    const QString found = accessible->textAtOffset(offset, QAccessible::TextBoundaryType(boundary),
+                                                   &foundStart, &foundEnd);
+    QCOMPARE(QList<int>({foundStart, foundEnd}), QList<int>({start, end}));
+    QCOMPARE(found, text.mid(start, end - start));
+    // The unit before the next one is this one: a screen reader that reads on meets no gap.
+    if (end < text.size() && boundary != QAccessible::NoBoundary) {
+        int nextStart = -1, nextEnd = -1;
+        accessible->textAfterOffset(offset, QAccessible::TextBoundaryType(boundary), &nextStart,
+                                    &nextEnd);
+        QCOMPARE(nextStart, end);
+    }
+}
+
+void PlainTextBoxTest::altWithAKeyTypesNothing_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("r") << int(Qt::Key_R) << Qt::KeyboardModifiers() << "r"
+                       << "r";
+    QTest::newRow("Alt+R") << int(Qt::Key_R) << Qt::KeyboardModifiers(Qt::AltModifier) << "r"
+                           << "";
+    QTest::newRow("Alt+Shift+R") << int(Qt::Key_R)
+                                 << Qt::KeyboardModifiers(Qt::AltModifier | Qt::ShiftModifier)
+                                 << "R"
+                                 << "";
+    QTest::newRow("Alt+1") << int(Qt::Key_1) << Qt::KeyboardModifiers(Qt::AltModifier) << "1"
+                           << "";
+    // X reports AltGr as a switch of the key group; Windows as Ctrl with Alt.
+    QTest::newRow("AltGr+Q on German keys, @")
+        << int(Qt::Key_At) << Qt::KeyboardModifiers(Qt::GroupSwitchModifier) << "@"
+        << "@";
+    QTest::newRow("AltGr+8 on German keys, [")
+        << int(Qt::Key_BracketLeft) << Qt::KeyboardModifiers(Qt::GroupSwitchModifier) << "["
+        << "[";
+    QTest::newRow("AltGr+E as Windows reports it, \u20AC")
+        << int(Qt::Key_E) << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier)
+        << "\u20AC"
+        << "\u20AC";
+}
+
+// Alt with a key is an access key or nothing, and is left to the window's shortcuts.
+void PlainTextBoxTest::altWithAKeyTypesNothing() {
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QString, text);
+    QFETCH(QString, typed);
+    const auto box = makeBox(QString());
+    QKeyEvent override(QEvent::ShortcutOverride, key, modifiers, text);
+    override.ignore();
+    QApplication::sendEvent(box.get(), &override);
+    if (typed.isEmpty())
+        QVERIFY(!override.isAccepted());
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(box.get(), &press);
+    QCOMPARE(box->toPlainText(), typed);
 }
 
 QTEST_MAIN(PlainTextBoxTest)
