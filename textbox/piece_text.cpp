@@ -126,6 +126,23 @@ void PieceText::read(std::size_t position, std::size_t count, char16_t* out) con
     }
 }
 
+PieceText PieceText::part(std::size_t position, std::size_t count) const {
+    PieceText part;
+    part.buffers_ = buffers_;
+    part.size_ = count;
+    for (std::size_t index = count ? pieceAt(position) : 0; count > 0; ++index) {
+        Piece piece = pieces_[index];
+        const std::size_t skip = position - pieceStart(index);
+        piece.offset += skip;
+        piece.length = std::min(count, piece.length - skip);
+        part.pieces_.push_back(piece);
+        part.ends_.push_back(part.size_ - count + piece.length);
+        position += piece.length;
+        count -= piece.length;
+    }
+    return part;
+}
+
 std::size_t PieceText::findLineBreak(std::size_t from, std::size_t to) const {
     for (std::size_t index = from < to ? pieceAt(from) : 0; from < to; ++index) {
         const Piece& piece = pieces_[index];

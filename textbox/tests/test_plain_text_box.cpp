@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -104,6 +105,8 @@ private slots:
     void editing_data();
     void editing();
     void clipboard();
+    void copyIsTheSelectionAsItWas_data();
+    void copyIsTheSelectionAsItWas();
     void mouseSelects();
     void contextMenu();
     void scrolling();
@@ -378,6 +381,45 @@ void PlainTextBoxTest::clipboard() {
     QTest::keySequence(box.get(), QKeySequence::Cut);
     QCOMPARE(clipboard->text(), QStringLiteral("three") + QChar(0));
     QCOMPARE(box->toPlainText(), text + QStringLiteral("one\rtwo\r\n"));
+}
+
+void PlainTextBoxTest::copyIsTheSelectionAsItWas_data() {
+    QTest::addColumn<QByteArray>("page"); // Windows-1252 bytes, or
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("pasted"); // at the start, before the copy
+    QTest::addColumn<QString>("copied");
+    QTest::newRow("a page's bytes") << QByteArray("caf\xE9 \x80 \x93!\r\n") << QString()
+                                    << QString() << QStringLiteral("café € “!\r\n");
+    QTest::newRow("a pair and a mark") << QByteArray() << QStringLiteral("x\U0001F600e\u0301\u4E2D")
+                                       << QString() << QStringLiteral("x\U0001F600e\u0301\u4E2D");
+    QTest::newRow("across a paste")
+        << QByteArray("page") << QString() << QStringLiteral("\u00E9\u4E2D")
+        << QStringLiteral("\u00E9\u4E2Dpage");
+    QTest::newRow("a pair cut in two")
+        << QByteArray() << "x" + QStringLiteral("\U0001F600").repeated(40'000) << QString()
+        << "x" + QStringLiteral("\U0001F600").repeated(40'000);
+}
+
+// What another program is given, as text or as UTF-8, is the selection at the copy, whatever
+// the box does after it.
+void PlainTextBoxTest::copyIsTheSelectionAsItWas() {
+    QFETCH(QByteArray, page);
+    QFETCH(QString, text);
+    QFETCH(QString, pasted);
+    QFETCH(QString, copied);
+    const auto box = makeBox(text);
+    if (!page.isEmpty())
+        box->setWindows1252Text(std::make_shared<const std::string>(page.toStdString()));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(pasted);
+    if (!pasted.isEmpty())
+        QTest::keySequence(box.get(), QKeySequence::Paste);
+    QTest::keySequence(box.get(), QKeySequence::SelectAll);
+    QTest::keySequence(box.get(), QKeySequence::Copy);
+    QTest::keyClick(box.get(), Qt::Key_Delete);
+    QTest::keyClicks(box.get(), QStringLiteral("later"));
+    QCOMPARE(clipboard->text(), copied);
+    QCOMPARE(clipboard->mimeData()->data(QStringLiteral("text/plain")), copied.toUtf8());
 }
 
 void PlainTextBoxTest::mouseSelects() {
