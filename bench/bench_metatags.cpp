@@ -37,10 +37,10 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <vector>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -221,7 +221,8 @@ const InteractionPage InteractionPages[] = {
 const char* const WindowInteractionPages[] = {"200 MB on one line", "200 MB of <"};
 
 QString wideText(std::size_t length) {
-    const QString pattern = QStringLiteral("漢字かな交じり文と한글") + QString::fromUcs4(U"\U0001F600");
+    const QString pattern =
+        QStringLiteral("漢字かな交じり文と한글") + QString::fromUcs4(U"\U0001F600");
     QString text = pattern.repeated(static_cast<qsizetype>(length) / pattern.size() + 1);
     text.truncate(static_cast<qsizetype>(length));
     return text;
@@ -310,7 +311,8 @@ const std::vector<Interaction>& interactions() {
         {"Ctrl+End after a key at the start",
          [](PlainTextBox& box) { QTest::keyClick(&box, Qt::Key_X); },
          [](PlainTextBox& box) { keys(box, QKeySequence::MoveToEndOfDocument); }},
-        {"scroll bar dragged to the middle", {},
+        {"scroll bar dragged to the middle",
+         {},
          [](PlainTextBox& box) {
              QScrollBar* bar = box.verticalScrollBar();
              bar->setSliderDown(true);
@@ -347,12 +349,14 @@ const std::vector<Interaction>& interactions() {
          [](PlainTextBox& box) { QTest::keyClick(&box, Qt::Key_X); }},
         {"box widened by a pixel in the middle", toMiddle,
          [](PlainTextBox& box) { box.resize(box.width() + 1, box.height()); }},
-        {"select all + copy", {},
+        {"select all + copy",
+         {},
          [](PlainTextBox& box) {
              keys(box, QKeySequence::SelectAll);
              keys(box, QKeySequence::Copy);
          }},
-        {"select all + cut", {},
+        {"select all + cut",
+         {},
          [](PlainTextBox& box) {
              keys(box, QKeySequence::SelectAll);
              keys(box, QKeySequence::Cut);
