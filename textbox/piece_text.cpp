@@ -21,10 +21,11 @@ template <typename Char> bool isLineBreak(Char c) {
     return c == Char('\r') || c == Char('\n');
 }
 
+// The flags are gathered in lanes as wide as the characters, which keeps the loop in vectors.
 template <typename Char> bool blockHasLineBreak(const Char* text) {
-    unsigned found = 0;
+    Char found = 0;
     for (std::size_t i = 0; i < Block; ++i)
-        found |= static_cast<unsigned>(isLineBreak(text[i]));
+        found |= static_cast<Char>(isLineBreak(text[i]));
     return found != 0;
 }
 
