@@ -243,7 +243,7 @@ std::size_t TextRows::walkFrom(TextReader& text, std::size_t position) const {
         return kept;
     // Far past every row laid out: a row starts here, and the rows before it end at it.
     const std::size_t near =
-        rowStartNear(text, line.start + (position - line.start) / JumpGrid * JumpGrid);
+        rowStartNear(text, line.start + (position - 1 - line.start) / JumpGrid * JumpGrid);
     if (near < kept + LaidOutReach)
         return kept;
     line.rowStarts.insert(after, near);
