@@ -47,7 +47,8 @@ fuzz-run:
 	./build-fuzz/tests/fuzz/fuzz_scan -max_total_time=$(FUZZ_SECONDS) -dict=tests/fuzz/scan.dict \
 	  -print_final_stats=1 fuzz-corpus tests/pages
 
-# Loading, scanning and showing pages of 100 KB to 100 MB, each beside its floor.
+# Loading, scanning and showing pages of 100 KB to 100 MB, each beside its floor, and what every
+# interaction with the page box takes on pages of up to 256 MiB.
 bench: packages
 	cmake --preset bench
 	cmake --build --preset bench --parallel $(JOBS)

@@ -6,6 +6,9 @@
 //   metatags_bench --peak-memory PATH       Search PATH in the window; print the peak RSS
 //   metatags_bench --bare-box PATH          show PATH's page text in a bare QPlainTextEdit;
 //                                           print the seconds
+//   metatags_bench --copy-memory PATH       Search PATH, select all of the page box and copy
+//                                           it, then read the copy as another program would;
+//                                           print the peak RSS after each
 
 #include "app/frmMetatags.h"
 #include "app/qt_text.h"
@@ -14,11 +17,15 @@
 #include "load/page_file.h"
 #include "scan/analysis.h"
 #include "tests/window_driver.h"
+#include "textbox/plain_text_box.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,11 +34,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -193,6 +202,201 @@ void Keystroke(benchmark::State& state, PageShape shape, bool atEnd) {
     }
 }
 
+// ---- Interactions: what a user does once the page shows, each on a page just shown ----
+
+// The pages of the interaction table.
+struct InteractionPage {
+    const char* name;
+    PageShape shape;
+    bool wide = false; // not the page's bytes: CJK and emoji, pasted into the box alone
+};
+const InteractionPage InteractionPages[] = {
+    {"100 MB in lines", {100'000'000, true, true, Layout::Lines}},
+    {"200 MB on one line", {200'000'000, true, true, Layout::OneLine}},
+    {"200 MB of <", {200'000'000, true, false, Layout::NoBreak}},
+    {"20 M empty lines", {20'000'000, false, false, Layout::EmptyLines}},
+    {"20 M CJK and emoji on one line", {20'000'000}, true},
+};
+// The pages of the window's rows: the shapes the box alone finds hardest.
+const char* const WindowInteractionPages[] = {"200 MB on one line", "200 MB of <"};
+
+QString wideText(std::size_t length) {
+    const QString pattern =
+        QStringLiteral("漢字かな交じり文と한글") + QString::fromUcs4(U"\U0001F600");
+    QString text = pattern.repeated(static_cast<qsizetype>(length) / pattern.size() + 1);
+    text.truncate(static_cast<qsizetype>(length));
+    return text;
+}
+
+// The box alone, 700 by 500 pixels inside a window of its own.
+class LoneBox {
+public:
+    explicit LoneBox(const InteractionPage& page) : box_(new PlainTextBox(&window_)) {
+        static std::map<std::string, std::shared_ptr<const std::string>> bytes;
+        static std::map<std::string, QString> wide;
+        if (page.wide) {
+            QString& text = wide[page.name];
+            if (text.isEmpty())
+                text = wideText(page.shape.bytes);
+            set_ = [this, &text] { box_->setPlainText(text); };
+        } else {
+            auto& page_ = bytes[page.name];
+            if (!page_)
+                page_ = std::make_shared<const std::string>(generatePage(page.shape));
+            set_ = [this, &page_] { box_->setWindows1252Text(page_); };
+        }
+        window_.resize(800, 600);
+        box_->setGeometry(0, 0, 700, 500);
+        window_.show();
+        if (!QTest::qWaitForWindowExposed(&window_))
+            qFatal("the box was not shown");
+        box_->setFocus();
+    }
+    PlainTextBox& box() { return *box_; }
+    void reset() {
+        box_->setGeometry(0, 0, 700, 500);
+        set_();
+        QApplication::processEvents();
+    }
+
+private:
+    QWidget window_;
+    PlainTextBox* box_;
+    std::function<void()> set_;
+};
+
+// The page box of the real window, its page searched again for each try.
+class BoxInWindow {
+public:
+    explicit BoxInWindow(const char* page) {
+        for (const InteractionPage& shape : InteractionPages)
+            if (std::string_view(shape.name) == page)
+                driver_.search(pageFile(shape.shape));
+        box_ = qobject_cast<PlainTextBox*>(driver_.control("txtOriginalFile"));
+        box_->setFocus();
+    }
+    PlainTextBox& box() { return *box_; }
+    void reset() {
+        driver_.recheck();
+        box_->setFocus();
+        QApplication::processEvents();
+    }
+
+private:
+    WindowDriver driver_;
+    PlainTextBox* box_;
+};
+
+struct Interaction {
+    const char* name;
+    std::function<void(PlainTextBox&)> prepare; // not timed
+    std::function<void(PlainTextBox&)> act;
+};
+
+void keys(PlainTextBox& box, QKeySequence::StandardKey key) {
+    QTest::keySequence(&box, key);
+}
+
+void toMiddle(PlainTextBox& box) {
+    box.setCursorPosition(box.length() / 2);
+}
+
+QPoint middleOfView(const PlainTextBox& box) {
+    return box.viewport()->rect().center();
+}
+
+const std::vector<Interaction>& interactions() {
+    static const std::vector<Interaction> all = {
+        {"Ctrl+End", {}, [](PlainTextBox& box) { keys(box, QKeySequence::MoveToEndOfDocument); }},
+        {"Ctrl+End after a key at the start",
+         [](PlainTextBox& box) { QTest::keyClick(&box, Qt::Key_X); },
+         [](PlainTextBox& box) { keys(box, QKeySequence::MoveToEndOfDocument); }},
+        {"scroll bar dragged to the middle",
+         {},
+         [](PlainTextBox& box) {
+             QScrollBar* bar = box.verticalScrollBar();
+             bar->setSliderDown(true);
+             bar->setSliderPosition(bar->maximum() / 2);
+             bar->setSliderDown(false);
+         }},
+        {"Page Down in the middle", toMiddle,
+         [](PlainTextBox& box) { keys(box, QKeySequence::MoveToNextPage); }},
+        {"wheel in the middle", toMiddle,
+         [](PlainTextBox& box) {
+             const QPointF at = middleOfView(box);
+             QWheelEvent wheel(at, box.viewport()->mapToGlobal(at), {},
+                               {0, -QWheelEvent::DefaultDeltasPerStep}, Qt::NoButton, {},
+                               Qt::NoScrollPhase, false);
+             QApplication::sendEvent(box.viewport(), &wheel);
+         }},
+        {"click in the middle", toMiddle,
+         [](PlainTextBox& box) {
+             QTest::mouseClick(box.viewport(), Qt::LeftButton, {}, middleOfView(box));
+         }},
+        {"double click in the middle", toMiddle,
+         [](PlainTextBox& box) {
+             QTest::mouseDClick(box.viewport(), Qt::LeftButton, {}, middleOfView(box));
+         }},
+        {"Ctrl+Right in the middle", toMiddle,
+         [](PlainTextBox& box) { keys(box, QKeySequence::MoveToNextWord); }},
+        {"Ctrl+Left in the middle", toMiddle,
+         [](PlainTextBox& box) { keys(box, QKeySequence::MoveToPreviousWord); }},
+        {"Ctrl+Backspace in the middle", toMiddle,
+         [](PlainTextBox& box) { keys(box, QKeySequence::DeleteStartOfWord); }},
+        {"Ctrl+Delete in the middle", toMiddle,
+         [](PlainTextBox& box) { keys(box, QKeySequence::DeleteEndOfWord); }},
+        {"key typed in the middle", toMiddle,
+         [](PlainTextBox& box) { QTest::keyClick(&box, Qt::Key_X); }},
+        {"box widened by a pixel in the middle", toMiddle,
+         [](PlainTextBox& box) { box.resize(box.width() + 1, box.height()); }},
+        {"select all + copy",
+         {},
+         [](PlainTextBox& box) {
+             keys(box, QKeySequence::SelectAll);
+             keys(box, QKeySequence::Copy);
+         }},
+        {"select all + cut",
+         {},
+         [](PlainTextBox& box) {
+             keys(box, QKeySequence::SelectAll);
+             keys(box, QKeySequence::Cut);
+         }},
+        {"undo of select all + Delete",
+         [](PlainTextBox& box) {
+             keys(box, QKeySequence::SelectAll);
+             QTest::keyClick(&box, Qt::Key_Delete);
+         },
+         [](PlainTextBox& box) { keys(box, QKeySequence::Undo); }},
+    };
+    return all;
+}
+
+// Each try starts from the page just shown; the median of the tries, until the box is painted.
+template <typename Subject, typename Page>
+void Interact(benchmark::State& state, Page page, const Interaction* interaction) {
+    constexpr int Tries = 5;
+    Subject subject(page);
+    PlainTextBox& box = subject.box();
+    for (auto _ : state) {
+        std::vector<double> seconds;
+        for (int i = 0; i < Tries; ++i) {
+            subject.reset();
+            if (interaction->prepare) {
+                interaction->prepare(box);
+                box.repaint();
+            }
+            QElapsedTimer timer;
+            timer.start();
+            interaction->act(box);
+            box.repaint();
+            seconds.push_back(double(timer.nsecsElapsed()) / 1e9);
+        }
+        std::nth_element(seconds.begin(), seconds.begin() + Tries / 2, seconds.end());
+        state.SetIterationTime(seconds[Tries / 2]);
+    }
+    QGuiApplication::clipboard()->clear();
+}
+
 void registerAll() {
     const auto add = [](const std::string& name, auto function, auto... arguments) {
         benchmark::RegisterBenchmark(name.c_str(), function, arguments...)
@@ -205,6 +409,21 @@ void registerAll() {
         add("Window/" + name, Window, named.shape);
         add("KeyAtStart/" + name, Keystroke, named.shape, false);
         add("KeyAtEnd/" + name, Keystroke, named.shape, true);
+    }
+    for (const Interaction& interaction : interactions()) {
+        const auto addInteraction = [](const std::string& name, auto function, auto... arguments) {
+            benchmark::RegisterBenchmark(name.c_str(), function, arguments...)
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime()
+                ->Iterations(1)
+                ->Repetitions(1);
+        };
+        for (const InteractionPage& page : InteractionPages)
+            addInteraction(std::string("Box/") + page.name + "/" + interaction.name,
+                           Interact<LoneBox, InteractionPage>, page, &interaction);
+        for (const char* page : WindowInteractionPages)
+            addInteraction(std::string("InWindow/") + page + "/" + interaction.name,
+                           Interact<BoxInWindow, const char*>, page, &interaction);
     }
     for (const std::size_t size : Sizes) {
         const std::string bytes = std::to_string(size);
@@ -231,6 +450,31 @@ int peakMemory(const QString& path) {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("%ld\n", usage.ru_maxrss * 1024L); // bytes
+    return 0;
+}
+
+long peakBytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss * 1024L;
+}
+
+// Select all + copy in the page box, then the copy read as another program reads it (UTF-8).
+int copyMemory(const QString& path) {
+    WindowDriver driver;
+    driver.search(path);
+    driver.window().repaint();
+    auto* box = qobject_cast<PlainTextBox*>(driver.control("txtOriginalFile"));
+    box->setFocus();
+    QTest::keySequence(box, QKeySequence::SelectAll);
+    QTest::keySequence(box, QKeySequence::Copy);
+    box->repaint();
+    std::printf("%ld\n", peakBytes());
+    const QByteArray copied =
+        QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("text/plain"));
+    if (copied.size() < box->length())
+        qFatal("the copy is short");
+    std::printf("%ld\n", peakBytes());
     return 0;
 }
 
@@ -268,6 +512,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--peak-memory")
         return peakMemory(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && QByteArray(argv[1]) == "--copy-memory")
+        return copyMemory(QString::fromLocal8Bit(argv[2]));
     if (argc == 3 && QByteArray(argv[1]) == "--bare-box")
         return bareBox(QString::fromLocal8Bit(argv[2]));
     registerAll();

@@ -21,10 +21,11 @@ template <typename Char> bool isLineBreak(Char c) {
     return c == Char('\r') || c == Char('\n');
 }
 
+// The flags are gathered in lanes as wide as the characters, which keeps the loop in vectors.
 template <typename Char> bool blockHasLineBreak(const Char* text) {
-    unsigned found = 0;
+    Char found = 0;
     for (std::size_t i = 0; i < Block; ++i)
-        found |= static_cast<unsigned>(isLineBreak(text[i]));
+        found |= static_cast<Char>(isLineBreak(text[i]));
     return found != 0;
 }
 
@@ -124,6 +125,23 @@ void PieceText::read(std::size_t position, std::size_t count, char16_t* out) con
         position += n;
         count -= n;
     }
+}
+
+PieceText PieceText::part(std::size_t position, std::size_t count) const {
+    PieceText part;
+    part.buffers_ = buffers_;
+    part.size_ = count;
+    for (std::size_t index = count ? pieceAt(position) : 0; count > 0; ++index) {
+        Piece piece = pieces_[index];
+        const std::size_t skip = position - pieceStart(index);
+        piece.offset += skip;
+        piece.length = std::min(count, piece.length - skip);
+        part.pieces_.push_back(piece);
+        part.ends_.push_back(part.size_ - count + piece.length);
+        position += piece.length;
+        count -= piece.length;
+    }
+    return part;
 }
 
 std::size_t PieceText::findLineBreak(std::size_t from, std::size_t to) const {

@@ -36,6 +36,11 @@ public:
     // Writes the `count` characters from `position` on, all within the text, to `out`.
     void read(std::size_t position, std::size_t count, char16_t* out) const;
 
+    // The characters [position, position + count) as a text of their own, without their undo
+    // history: it shares the buffers, so it costs a copy of some pieces, and later edits here
+    // leave it as it was.
+    PieceText part(std::size_t position, std::size_t count) const;
+
     // The first CR or LF in [from, to), or `to` when there is none.
     std::size_t findLineBreak(std::size_t from, std::size_t to) const;
     // The position after the last CR or LF in [to, from), or `to` when there is none.

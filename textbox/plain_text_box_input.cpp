@@ -12,9 +12,11 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QStringEncoder>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 using textbox::Glyph;
 using textbox::Row;
@@ -37,6 +39,60 @@ constexpr QKeySequence::StandardKey EditKeys[] = {
     QKeySequence::DeleteEndOfWord,
     QKeySequence::InsertParagraphSeparator,
     QKeySequence::InsertLineSeparator,
+};
+
+// Copied text, handed over only when a program asks for it, and in UTF-8 when asked for
+// bytes: a copy of a whole page takes no second copy of it until it is pasted, nor a UTF-16
+// one on its way to another program.
+class CopiedText : public QMimeData {
+public:
+    explicit CopiedText(textbox::PieceText text) : text_(std::move(text)) {}
+
+    QStringList formats() const override { return {QStringLiteral("text/plain")}; }
+
+protected:
+    QVariant retrieveData(const QString& format, QMetaType type) const override {
+        if (format != QLatin1String("text/plain"))
+            return {};
+        if (type.id() == QMetaType::QByteArray)
+            return utf8();
+        QString text(static_cast<qsizetype>(text_.size()), Qt::Uninitialized);
+        text_.read(0, text_.size(), reinterpret_cast<char16_t*>(text.data()));
+        return text;
+    }
+
+private:
+    static constexpr std::size_t Chunk = 65536;
+
+    QByteArray utf8() const {
+        QByteArray bytes;
+        bytes.reserve(static_cast<qsizetype>(utf8Length()));
+        QStringEncoder encoder(QStringEncoder::Utf8);
+        std::vector<char16_t> chunk(Chunk);
+        for (std::size_t from = 0; from < text_.size(); from += Chunk) {
+            const std::size_t count = std::min(Chunk, text_.size() - from);
+            text_.read(from, count, chunk.data());
+            bytes += encoder(QStringView(chunk.data(), static_cast<qsizetype>(count)));
+        }
+        return bytes;
+    }
+
+    // The bytes of the text in UTF-8, so that room is made for them once.
+    std::size_t utf8Length() const {
+        std::size_t length = 0;
+        std::vector<char16_t> chunk(Chunk);
+        for (std::size_t from = 0; from < text_.size(); from += Chunk) {
+            const std::size_t count = std::min(Chunk, text_.size() - from);
+            text_.read(from, count, chunk.data());
+            for (std::size_t i = 0; i < count; ++i) {
+                const char16_t c = chunk[i];
+                length += c < 0x80 ? 1 : c < 0x800 ? 2 : QChar::isHighSurrogate(c) ? 1 : 3;
+            }
+        }
+        return length;
+    }
+
+    textbox::PieceText text_;
 };
 
 } // namespace
@@ -251,8 +307,9 @@ void PlainTextBox::redo() {
 }
 
 void PlainTextBox::copy() {
-    if (caret_ != anchor_)
-        QGuiApplication::clipboard()->setText(selectedText());
+    const auto [from, to] = selection();
+    if (from != to)
+        QGuiApplication::clipboard()->setMimeData(new CopiedText(text_.part(from, to - from)));
 }
 
 void PlainTextBox::cut() {

@@ -2,12 +2,17 @@
 
 #include "textbox/text_reader.h"
 
+#include <algorithm>
+
 namespace textbox {
 
 namespace {
 
 // Left looks this far back for the start of a run of combining marks.
 constexpr std::size_t MaxMarkRun = 1024;
+// A word move, a word delete or a double click looks this far from where it starts, so that a
+// run of millions of "<" or of empty lines is taken a piece at a time, as fast as a word.
+constexpr std::size_t MaxWordReach = 4096;
 
 enum class WordClass { LineBreak, Space, Word, Other };
 
@@ -82,7 +87,7 @@ std::size_t TextBoundaries::previousCluster(std::size_t position) const {
 
 std::size_t TextBoundaries::nextWord(std::size_t position) const {
     TextReader text(text_);
-    const std::size_t size = text_.size();
+    const std::size_t size = std::min(text_.size(), position + MaxWordReach);
     if (position < size) {
         const WordClass kind = wordClass(text[position]);
         if (!isGap(kind))
@@ -91,19 +96,20 @@ std::size_t TextBoundaries::nextWord(std::size_t position) const {
     }
     while (position < size && isGap(wordClass(text[position])))
         ++position;
-    return position;
+    return boundaryFrom(position);
 }
 
 std::size_t TextBoundaries::previousWord(std::size_t position) const {
     TextReader text(text_);
-    while (position > 0 && isGap(wordClass(text[position - 1])))
+    const std::size_t start = position > MaxWordReach ? position - MaxWordReach : 0;
+    while (position > start && isGap(wordClass(text[position - 1])))
         --position;
-    if (position > 0) {
+    if (position > start) {
         const WordClass kind = wordClass(text[position - 1]);
-        while (position > 0 && wordClass(text[position - 1]) == kind)
+        while (position > start && wordClass(text[position - 1]) == kind)
             --position;
     }
-    return position;
+    return boundaryFrom(position);
 }
 
 std::pair<std::size_t, std::size_t> TextBoundaries::wordAt(std::size_t position) const {
@@ -117,13 +123,15 @@ std::pair<std::size_t, std::size_t> TextBoundaries::wordAt(std::size_t position)
         --at;
     }
     const WordClass kind = wordClass(text[at]);
+    const std::size_t first = at > MaxWordReach ? at - MaxWordReach : 0;
+    const std::size_t last = std::min(size, at + MaxWordReach);
     std::size_t start = at;
     std::size_t end = at + 1;
-    while (start > 0 && wordClass(text[start - 1]) == kind)
+    while (start > first && wordClass(text[start - 1]) == kind)
         --start;
-    while (end < size && wordClass(text[end]) == kind)
+    while (end < last && wordClass(text[end]) == kind)
         ++end;
-    return {start, end};
+    return {boundaryFrom(start), boundaryFrom(end)};
 }
 
 } // namespace textbox

@@ -17,8 +17,15 @@ namespace {
 constexpr std::size_t MaxRowLength = 4096;
 // A line whose start lies this far back keeps some of its row starts.
 constexpr std::size_t LongLineLength = 4096;
-// It keeps one row start in this many.
-constexpr std::size_t RowStartEvery = 16;
+// It keeps a row start that lies this far past the last one kept before it.
+constexpr std::size_t KeepEvery = 1024;
+// Rows laid out from a kept row start reach at most this far past it before one more is kept.
+constexpr std::size_t LaidOutReach = KeepEvery + 2 * MaxRowLength;
+// A visit farther into a long line than that starts a row at the last multiple of this many
+// characters from the line's start, or just after a blank before it, and lays out only the
+// rows from there. These places depend on the line alone, so that a visit lands on the same
+// rows whichever way it comes.
+constexpr std::size_t JumpGrid = 32768;
 // An edit can move the row starts up to this far before it: a cluster and a hanging space.
 constexpr std::size_t EditReach = 2 * MaxCluster;
 constexpr int TabColumns = 8;
@@ -81,6 +88,7 @@ void TextRows::setWrapping(bool wrapping, qreal width) {
         return;
     wrapping_ = wrapping;
     width_ = width;
+    // The next visit lays out only the rows near where it lands, from the place before it.
     longLine_.rowStarts.clear();
 }
 
@@ -208,12 +216,60 @@ Row TextRows::rowFrom(std::size_t start) const {
     if (!wrapping_)
         return wholeLine(start);
     TextReader text(text_);
-    return wrap(text, start);
+    const Row row = wrap(text, start);
+    passed(row);
+    return row;
+}
+
+// Notes a row of the long line laid out: what it shows of the line holds no line break, and
+// the row after it is kept when the last kept row start lies far enough back.
+void TextRows::passed(const Row& row) const {
+    LongLine& line = longLine_;
+    if (line.start == None || row.endsLine || row.start < line.start || row.start > line.breakFree)
+        return;
+    line.breakFree = std::max(line.breakFree, row.next);
+    const auto after = std::upper_bound(line.rowStarts.begin(), line.rowStarts.end(), row.next);
+    const std::size_t kept = after == line.rowStarts.begin() ? line.start : *(after - 1);
+    if (row.next - kept >= KeepEvery)
+        line.rowStarts.insert(after, row.next);
+}
+
+// The row start that the rows holding `position`, in the long line, are laid out from.
+std::size_t TextRows::walkFrom(TextReader& text, std::size_t position) const {
+    LongLine& line = longLine_;
+    const auto after = std::upper_bound(line.rowStarts.begin(), line.rowStarts.end(), position);
+    const std::size_t kept = after == line.rowStarts.begin() ? line.start : *(after - 1);
+    if (position - kept < LaidOutReach + JumpGrid)
+        return kept;
+    // Far past every row laid out: a row starts here, and the rows before it end at it.
+    const std::size_t near =
+        rowStartNear(text, line.start + (position - 1 - line.start) / JumpGrid * JumpGrid);
+    if (near < kept + LaidOutReach)
+        return kept;
+    line.rowStarts.insert(after, near);
+    return near;
+}
+
+// Where a row may start at `position` of the long line or a little before: just after a
+// blank, as rows wrap, or else at the start of the cluster there.
+std::size_t TextRows::rowStartNear(TextReader& text, std::size_t position) const {
+    const std::size_t first = std::max(longLine_.start + MaxRowLength, position) - MaxRowLength;
+    for (std::size_t at = position; at > first; --at)
+        if (isBlank(text[at - 1]) && text[at] < 0x300)
+            return at;
+    while (position > first && text[position] >= 0x300 &&
+           (QChar::isLowSurrogate(text[position]) || QChar::isMark(text[position])))
+        --position;
+    return position;
 }
 
 Row TextRows::wrap(TextReader& text, std::size_t start) const {
     const std::size_t size = text_.size();
     const qreal limit = width_ + FitTolerance;
+    // A row ends, at the latest, where the next kept row start is.
+    const auto& kept = longLine_.rowStarts;
+    const auto next = std::upper_bound(kept.begin(), kept.end(), start);
+    const std::size_t rowEnd = std::min(start + MaxRowLength, next == kept.end() ? size : *next);
     qreal x = 0;
     std::size_t position = start;
     std::size_t breakAfter = start; // after the last blank, where the row may wrap
@@ -223,7 +279,7 @@ Row TextRows::wrap(TextReader& text, std::size_t start) const {
         std::size_t available = 0;
         const char16_t* chars = text.span(position, available);
         std::size_t i = 0;
-        for (; i + 1 < available && position + i - start < MaxRowLength; ++i) {
+        for (; i + 1 < available && position + i < rowEnd; ++i) {
             const char16_t c = chars[i];
             if (c >= 0x100 || c == u'\t' || isLineBreak(c) || chars[i + 1] >= 0x300 ||
                 (x + latin1_[c] > limit && position + i > start))
@@ -233,6 +289,8 @@ Row TextRows::wrap(TextReader& text, std::size_t start) const {
                 breakAfter = position + i + 1;
         }
         position += i; // still short of the end: the loop stops one character before it
+        if (position >= rowEnd)
+            return endRow(text, start, position);
         const char16_t c = text[position];
         if (isLineBreak(c))
             return endRow(text, start, position);
@@ -247,7 +305,7 @@ Row TextRows::wrap(TextReader& text, std::size_t start) const {
         position += measured.length;
         if (blank)
             breakAfter = position;
-        if (position - start >= MaxRowLength)
+        if (position >= rowEnd)
             return endRow(text, start, position);
     }
     return {start, size, size, true};
@@ -281,29 +339,14 @@ Row TextRows::rowAt(std::size_t position) const {
     const std::size_t start = lineStart(position);
     if (!wrapping_)
         return wholeLine(start);
-    LongLine& line = longLine_;
-    const bool long_ = line.start == start;
-    std::size_t from = start;
-    if (long_) {
-        const auto after = std::upper_bound(line.rowStarts.begin(), line.rowStarts.end(), position);
-        if (after != line.rowStarts.begin())
-            from = *(after - 1);
-    }
     TextReader text(text_);
-    for (std::size_t walked = 1;; ++walked) {
+    std::size_t from = longLine_.start == start ? walkFrom(text, position) : start;
+    for (;;) {
         const Row row = wrap(text, from);
+        passed(row);
         if (row.holds(position))
             return row;
         from = row.next;
-        if (long_) {
-            line.breakFree = std::max(line.breakFree, from);
-            if (walked % RowStartEvery == 0) {
-                const auto at =
-                    std::lower_bound(line.rowStarts.begin(), line.rowStarts.end(), from);
-                if (at == line.rowStarts.end() || *at != from)
-                    line.rowStarts.insert(at, from);
-            }
-        }
     }
 }
 

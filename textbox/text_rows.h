@@ -64,7 +64,8 @@ class TextReader;
 // Where the rows of a text fall on screen, found from any row start by reading at most one row
 // ahead: nothing here passes over the whole text. A line longer than a few screens keeps some
 // of its row starts, so that scrolling inside it, or up into it, does not lay it out again
-// from its start.
+// from its start; a row ends where the next kept one starts. A visit far into such a line
+// starts a row near where it lands instead of laying out all the line before it.
 class TextRows {
 public:
     explicit TextRows(const PieceText& text);
@@ -114,6 +115,9 @@ private:
     Measured measure(TextReader& text, std::size_t position, qreal x) const;
     Extent measureCluster(const QString& cluster) const;
     Row wrap(TextReader& text, std::size_t start) const;
+    void passed(const Row& row) const;
+    std::size_t walkFrom(TextReader& text, std::size_t position) const;
+    std::size_t rowStartNear(TextReader& text, std::size_t position) const;
     Row endRow(TextReader& text, std::size_t start, std::size_t end) const;
     Row wholeLine(std::size_t start) const;
     std::size_t lineStart(std::size_t position) const;

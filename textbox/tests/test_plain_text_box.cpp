@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -107,10 +108,14 @@ private slots:
     void editing_data();
     void editing();
     void clipboard();
+    void copyIsTheSelectionAsItWas_data();
+    void copyIsTheSelectionAsItWas();
     void mouseSelects();
     void contextMenu();
     void scrolling();
     void scrollBarInTheMiddleOfALongLine();
+    void rowsUpFromTheEndOfALongLine_data();
+    void rowsUpFromTheEndOfALongLine();
     void textsFarLargerThanTheScreen_data();
     void textsFarLargerThanTheScreen();
     void answersScreenReaders();
@@ -385,6 +390,45 @@ void PlainTextBoxTest::clipboard() {
     QCOMPARE(box->toPlainText(), text + QStringLiteral("one\rtwo\r\n"));
 }
 
+void PlainTextBoxTest::copyIsTheSelectionAsItWas_data() {
+    QTest::addColumn<QByteArray>("page"); // Windows-1252 bytes, or
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("pasted"); // at the start, before the copy
+    QTest::addColumn<QString>("copied");
+    QTest::newRow("a page's bytes") << QByteArray("caf\xE9 \x80 \x93!\r\n") << QString()
+                                    << QString() << QStringLiteral("café € “!\r\n");
+    QTest::newRow("a pair and a mark") << QByteArray() << QStringLiteral("x\U0001F600e\u0301\u4E2D")
+                                       << QString() << QStringLiteral("x\U0001F600e\u0301\u4E2D");
+    QTest::newRow("across a paste")
+        << QByteArray("page") << QString() << QStringLiteral("\u00E9\u4E2D")
+        << QStringLiteral("\u00E9\u4E2Dpage");
+    QTest::newRow("a pair cut in two")
+        << QByteArray() << "x" + QStringLiteral("\U0001F600").repeated(40'000) << QString()
+        << "x" + QStringLiteral("\U0001F600").repeated(40'000);
+}
+
+// What another program is given, as text or as UTF-8, is the selection at the copy, whatever
+// the box does after it.
+void PlainTextBoxTest::copyIsTheSelectionAsItWas() {
+    QFETCH(QByteArray, page);
+    QFETCH(QString, text);
+    QFETCH(QString, pasted);
+    QFETCH(QString, copied);
+    const auto box = makeBox(text);
+    if (!page.isEmpty())
+        box->setWindows1252Text(std::make_shared<const std::string>(page.toStdString()));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(pasted);
+    if (!pasted.isEmpty())
+        QTest::keySequence(box.get(), QKeySequence::Paste);
+    QTest::keySequence(box.get(), QKeySequence::SelectAll);
+    QTest::keySequence(box.get(), QKeySequence::Copy);
+    QTest::keyClick(box.get(), Qt::Key_Delete);
+    QTest::keyClicks(box.get(), QStringLiteral("later"));
+    QCOMPARE(clipboard->text(), copied);
+    QCOMPARE(clipboard->mimeData()->data(QStringLiteral("text/plain")), copied.toUtf8());
+}
+
 void PlainTextBoxTest::mouseSelects() {
     QString text;
     for (int line = 0; line < 100; ++line)
@@ -467,21 +511,44 @@ void PlainTextBoxTest::scrolling() {
     QVERIFY(qAbs(topRowStart(*box) - text.size() / 2) <= 10);
 }
 
-// Dragging the scroll bar into a line of ten million characters finds the rows there as
-// laying the line out from its start would.
+// Dragging the scroll bar into a line of ten million characters lays out only the rows there:
+// whole rows around where it lands, the same rows as the caret moved there finds, and after a
+// resize whole rows again, near where the view was.
 void PlainTextBoxTest::scrollBarInTheMiddleOfALongLine() {
-    const auto box = makeBox(QString(10'000'000, QLatin1Char('<')));
+    const QString line(10'000'000, QLatin1Char('<'));
+    const auto box = makeBox(line);
     QScrollBar* bar = box->verticalScrollBar();
     bar->setSliderDown(true);
     bar->setSliderPosition(bar->maximum() / 2);
     bar->setSliderDown(false);
     const int top = topRowStart(*box);
-    QCOMPARE(top % columns_, 0);
     QVERIFY(qAbs(top - 5'000'000) <= columns_);
     box->setCursorPosition(top);
     QTest::keyClick(box.get(), Qt::Key_Up);
     QCOMPARE(box->cursorPosition(), top - columns_);
     QCOMPARE(topRowStart(*box), top - columns_);
+    QTest::keyClick(box.get(), Qt::Key_Down);
+    QTest::keyClick(box.get(), Qt::Key_Down);
+    QCOMPARE(box->cursorPosition(), top + columns_);
+
+    const auto caretThere = makeBox(line);
+    caretThere->setCursorPosition(top + 3);
+    QTest::keyClick(caretThere.get(), Qt::Key_Home);
+    QCOMPARE(caretThere->cursorPosition(), top);
+
+    const int cell = accessibleText(*box)->characterRect(top).width();
+    const int widthBefore = box->viewport()->width();
+    box->resize(box->width() + 3 * cell, box->height());
+    QTRY_COMPARE(box->viewport()->width(), widthBefore + 3 * cell);
+    const int resizedTop = topRowStart(*box);
+    box->setCursorPosition(resizedTop);
+    QTest::keyClick(box.get(), Qt::Key_Down);
+    const int wider = static_cast<int>(box->cursorPosition()) - resizedTop;
+    QVERIFY(wider > columns_);
+    QVERIFY(qAbs(resizedTop - (top - columns_)) <= wider);
+    QTest::keyClick(box.get(), Qt::Key_Down);
+    QCOMPARE(box->cursorPosition(), resizedTop + 2 * wider);
+    box->resize(box->width() - 3 * cell, box->height());
 
     // A tab there ends its row (eight cells, then a run with no place to wrap), which moves
     // every later row start on by one; the row starts kept from before the edit, here up to
@@ -498,6 +565,36 @@ void PlainTextBoxTest::scrollBarInTheMiddleOfALongLine() {
     const auto fresh = makeBox(box->toPlainText());
     QTest::keySequence(fresh.get(), QKeySequence::MoveToEndOfDocument);
     QCOMPARE(lastRowStart(*box), lastRowStart(*fresh));
+}
+
+void PlainTextBoxTest::rowsUpFromTheEndOfALongLine_data() {
+    QTest::addColumn<QString>("line");
+    QTest::newRow("no place to wrap") << QString(50'000, QLatin1Char('<'));
+    QTest::newRow("words") << QStringLiteral("bread rye ").repeated(5'000);
+}
+
+// The rows of a long line found upwards from its end, past where they were first laid out,
+// follow on from one another: no character on two rows or on none, none wider than the box,
+// and at most one row cut short where two layouts meet.
+void PlainTextBoxTest::rowsUpFromTheEndOfALongLine() {
+    QFETCH(QString, line);
+    const auto box = makeBox(line);
+    QTest::keySequence(box.get(), QKeySequence::MoveToEndOfDocument);
+    QTest::keyClick(box.get(), Qt::Key_Home);
+    qsizetype start = box->cursorPosition();
+    int shortRows = 0;
+    for (int row = 0; row < 600; ++row) {
+        QTest::keyClick(box.get(), Qt::Key_Up);
+        const qsizetype above = box->cursorPosition();
+        QVERIFY2(above < start && start - above <= columns_ + 1, // and a blank hanging
+                 qPrintable(QString::number(start - above)));
+        QTest::keyClick(box.get(), Qt::Key_Down);
+        QCOMPARE(box->cursorPosition(), start);
+        QTest::keyClick(box.get(), Qt::Key_Up);
+        shortRows += start - above < columns_ - 10;
+        start = above;
+    }
+    QVERIFY(shortRows <= 1);
 }
 
 void PlainTextBoxTest::textsFarLargerThanTheScreen_data() {
