@@ -74,8 +74,12 @@ public:
     void setWrapping(bool wrapping, qreal width);
     // Forgets what it knows of the text's lines, for a new text.
     void reset();
-    // Forgets what an edit changed.
+    // Forgets what an edit changed, and moves what it knows past the edit by the edit's length.
     void changed(const Change& change);
+    // Where a row start of the text before `change` is in the text after it (after changed()):
+    // the start of the row that now holds its character, or the same place when the edit lies
+    // past all that decided where that row starts.
+    std::size_t rowStartAfter(std::size_t start, const Change& change) const;
 
     const QFont& font() const { return font_; }
     qreal lineHeight() const { return lineHeight_; }
