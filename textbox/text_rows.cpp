@@ -376,7 +376,9 @@ RowGlyphs TextRows::glyphs(const Row& row, std::size_t from, qreal maxWidth) con
     out.from = from;
     qreal x = 0;
     std::size_t position = from;
-    while (position < row.end && x <= maxWidth) {
+    // No more characters than a wrapped row holds: a line of a million zero-width characters
+    // would otherwise be measured and drawn whole at each paint.
+    while (position < row.end && x <= maxWidth && position - from < MaxRowLength) {
         const Measured measured = measure(text, position, x);
         const Extent& extent = measured.extent;
         out.glyphs.push_back({position, static_cast<std::uint32_t>(measured.length), extent.kind, x,

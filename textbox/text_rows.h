@@ -92,7 +92,8 @@ public:
     Row rowAt(std::size_t position) const;
     // The row before the one starting at `start`, if any.
     std::optional<Row> rowBefore(std::size_t start) const;
-    // The row's glyphs from `from`, a caret position in it, up to where they pass `maxWidth`.
+    // The row's glyphs from `from`, a caret position in it, up to where they pass `maxWidth`,
+    // and no more characters than a wrapped row holds.
     RowGlyphs glyphs(const Row& row, std::size_t from, qreal maxWidth) const;
 
 private:
