@@ -276,14 +276,7 @@ void PlainTextBox::removeSelection() {
 
 void PlainTextBox::edited(const textbox::Change& change, std::size_t caret) {
     rows_.changed(change);
-    // The top row stays unless the edit reached it or came before it.
-    constexpr std::size_t Reach = 64;
-    if (change.position <= top_ + Reach) {
-        const std::size_t moved = change.position + change.removed <= top_
-                                      ? top_ - change.removed + change.inserted
-                                      : std::min(top_, change.position);
-        top_ = rows_.rowAt(moved).start;
-    }
+    top_ = rows_.rowStartAfter(top_, change);
     caret_ = anchor_ = boundaries_.boundaryFrom(std::min(caret, text_.size()));
     goalX_ = -1;
     notifyTextChange(change.position, change.removed, change.inserted);
@@ -434,9 +427,9 @@ bool PlainTextBox::editKey(QKeyEvent* event) {
     else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier))
         removeRange(none ? boundaries_.previousCharacter(caret_) : from, to);
     else if (event->matches(QKeySequence::DeleteStartOfWord))
-        removeRange(none ? boundaries_.previousWord(caret_) : from, to);
+        removeRange(none ? boundaries_.wordDeletedBefore(caret_) : from, to);
     else if (event->matches(QKeySequence::DeleteEndOfWord))
-        removeRange(from, none ? boundaries_.nextWord(caret_) : to);
+        removeRange(from, none ? boundaries_.wordDeletedAfter(caret_) : to);
     else
         return false;
     return true;

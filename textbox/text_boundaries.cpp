@@ -112,6 +112,18 @@ std::size_t TextBoundaries::previousWord(std::size_t position) const {
     return boundaryFrom(position);
 }
 
+std::size_t TextBoundaries::wordDeletedBefore(std::size_t position) const {
+    if (position > 0 && isLineBreak(text_.at(position - 1)))
+        return previousCharacter(position);
+    return text_.findLineStart(position, previousWord(position));
+}
+
+std::size_t TextBoundaries::wordDeletedAfter(std::size_t position) const {
+    if (position < text_.size() && isLineBreak(text_.at(position)))
+        return nextCluster(position);
+    return text_.findLineBreak(position, nextWord(position));
+}
+
 std::pair<std::size_t, std::size_t> TextBoundaries::wordAt(std::size_t position) const {
     TextReader text(text_);
     const std::size_t size = text_.size();

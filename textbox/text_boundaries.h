@@ -21,6 +21,10 @@ public:
     std::size_t previousCharacter(std::size_t position) const;
     std::size_t nextWord(std::size_t position) const;
     std::size_t previousWord(std::size_t position) const;
+    // What Ctrl+Backspace and Ctrl+Delete remove, as in QPlainTextEdit: up to the word move's
+    // end but not past a line break, or the one line break beside the caret.
+    std::size_t wordDeletedBefore(std::size_t position) const;
+    std::size_t wordDeletedAfter(std::size_t position) const;
     std::pair<std::size_t, std::size_t> wordAt(std::size_t position) const;
 
 private:

@@ -26,8 +26,12 @@ constexpr std::size_t LaidOutReach = KeepEvery + 2 * MaxRowLength;
 // rows from there. These places depend on the line alone, so that a visit lands on the same
 // rows whichever way it comes.
 constexpr std::size_t JumpGrid = 32768;
-// An edit can move the row starts up to this far before it: a cluster and a hanging space.
-constexpr std::size_t EditReach = 2 * MaxCluster;
+// How far past its start a row's layout reads: its characters, the marks of its last cluster
+// and a line break. Where a row starts depends on nothing this far after it.
+constexpr std::size_t RowReach = MaxRowLength + MaxCluster + 2;
+// The rows laid out again after an edit meet the kept row starts after it within this many rows,
+// or the rows there are laid out otherwise for good (a text with nowhere to wrap).
+constexpr std::size_t RowsToMeet = 32;
 constexpr int TabColumns = 8;
 // Rows are measured in floating point; a row that fits to within this still fits.
 constexpr qreal FitTolerance = 0.01;
@@ -100,36 +104,82 @@ void TextRows::changed(const Change& change) {
     LongLine& line = longLine_;
     if (line.start == None)
         return;
+    const auto moved = [&](std::size_t position) {
+        return position - change.removed + change.inserted;
+    };
     if (change.position + change.removed + 2 <= line.start) {
         // Before the line break that opens the line: the line only moves.
-        const auto move = [&](std::size_t& position) {
-            position = position - change.removed + change.inserted;
-        };
-        move(line.start);
-        move(line.breakFree);
+        line.start = moved(line.start);
+        line.breakFree = moved(line.breakFree);
         if (line.end != None)
-            move(line.end);
+            line.end = moved(line.end);
         for (std::size_t& start : line.rowStarts)
-            move(start);
-    } else if (change.position > line.start) {
-        line.breakFree = std::min(line.breakFree, change.position);
-        // The line's end stays known unless the edit took it away or brought a line break.
-        if (line.end != None && change.position <= line.end) {
-            const std::size_t inserted = change.position + change.inserted;
-            const std::size_t lineBreak = text_.findLineBreak(change.position, inserted);
-            if (change.position + change.removed > line.end)
-                line.end = None;
-            else if (lineBreak < inserted)
-                line.end = lineBreak;
-            else
-                line.end = line.end - change.removed + change.inserted;
-        }
-        const std::size_t reach = change.position > EditReach ? change.position - EditReach : 0;
-        line.rowStarts.erase(std::lower_bound(line.rowStarts.begin(), line.rowStarts.end(), reach),
-                             line.rowStarts.end());
-    } else {
-        line = {};
+            start = moved(start);
+        return;
     }
+    if (change.position <= line.start) {
+        line = {};
+        return;
+    }
+    const std::size_t removedEnd = change.position + change.removed;
+    const std::size_t insertedEnd = change.position + change.inserted;
+    const bool sameLine = removedEnd <= line.breakFree &&
+                          text_.findLineBreak(change.position, insertedEnd) == insertedEnd;
+    line.breakFree = std::min(line.breakFree, change.position);
+    // The line's end stays known unless the edit took it away or brought a line break.
+    if (line.end != None && change.position <= line.end) {
+        const std::size_t lineBreak = text_.findLineBreak(change.position, insertedEnd);
+        if (removedEnd > line.end)
+            line.end = None;
+        else if (lineBreak < insertedEnd)
+            line.end = lineBreak;
+        else
+            line.end = moved(line.end);
+    }
+
+    // The row starts a row's reach before the edit stay. Those after it, moved by the edit's
+    // length, stay once the rows laid out again from before the edit meet one of them: from a
+    // row start past the edit on, the rows are those of before.
+    std::vector<std::size_t>& starts = line.rowStarts;
+    const std::size_t reach = change.position > RowReach ? change.position - RowReach : 0;
+    const auto kept = std::upper_bound(starts.begin(), starts.end(), reach);
+    std::vector<std::size_t> after;
+    if (sameLine)
+        for (auto at = std::lower_bound(kept, starts.end(), removedEnd); at != starts.end(); ++at)
+            after.push_back(moved(*at));
+    starts.erase(kept, starts.end());
+    if (after.empty())
+        return;
+    TextReader text(text_);
+    std::size_t from = starts.empty() ? line.start : starts.back();
+    auto target = after.begin();
+    for (std::size_t past = 0; past < RowsToMeet;) {
+        const Row row = wrap(text, from);
+        if (row.endsLine)
+            return;
+        from = row.next;
+        if (from >= insertedEnd) {
+            ++past;
+            while (target != after.end() && *target < from)
+                ++target;
+            if (target == after.end())
+                return;
+            if (*target == from) {
+                starts.insert(starts.end(), target, after.end());
+                return;
+            }
+        }
+        passed(row);
+    }
+}
+
+std::size_t TextRows::rowStartAfter(std::size_t start, const Change& change) const {
+    if (change.position >= start + RowReach)
+        return start;
+    const std::size_t removedEnd = change.position + change.removed;
+    return rowAt(removedEnd <= start ? start - change.removed + change.inserted
+                                     : std::min(start, change.position))
+        .start;
 }
 
 TextRows::Measured TextRows::measure(TextReader& text, std::size_t position, qreal x) const {
@@ -153,7 +203,9 @@ TextRows::Measured TextRows::measure(TextReader& text, std::size_t position, qre
     if (codePointLength == length) {
         auto found = codePoints_.constFind(codePoint);
         if (found == codePoints_.constEnd())
-            found = codePoints_.insert(codePoint, measureCluster(QString::fromUcs4(&codePoint, 1)));
+            // QString::fromUcs4 would take U+FEFF for a byte order mark and drop it.
+            found = codePoints_.insert(
+                codePoint, measureCluster(QStringView(QChar::fromUcs4(codePoint)).toString()));
         return {length, *found};
     }
     QString cluster(static_cast<qsizetype>(length), Qt::Uninitialized);
@@ -182,6 +234,10 @@ TextRows::Extent TextRows::measureCluster(const QString& cluster) const {
     // Wide, narrow or combining: it gets room for all its ink, so that it neither overlaps its
     // neighbours nor passes the row's edge.
     const QRectF ink = metrics_.boundingRect(cluster);
+    // A character with no ink (U+200B, U+200D, a mark on its own) is given an empty rectangle
+    // somewhere far off: it takes its advance alone.
+    if (ink.isEmpty())
+        return {advance, 0, Glyph::Alone};
     const qreal left = std::min<qreal>(0, ink.left());
     const qreal right = std::max(advance, ink.right());
     return {right - left, -left, Glyph::Alone};
@@ -362,7 +418,9 @@ RowGlyphs TextRows::glyphs(const Row& row, std::size_t from, qreal maxWidth) con
     out.from = from;
     qreal x = 0;
     std::size_t position = from;
-    while (position < row.end && x <= maxWidth) {
+    // No more characters than a wrapped row holds: a line of a million zero-width characters
+    // would otherwise be measured and drawn whole at each paint.
+    while (position < row.end && x <= maxWidth && position - from < MaxRowLength) {
         const Measured measured = measure(text, position, x);
         const Extent& extent = measured.extent;
         out.glyphs.push_back({position, static_cast<std::uint32_t>(measured.length), extent.kind, x,

@@ -75,8 +75,12 @@ public:
     void setWrapping(bool wrapping, qreal width);
     // Forgets what it knows of the text's lines, for a new text.
     void reset();
-    // Forgets what an edit changed.
+    // Forgets what an edit changed, and moves what it knows past the edit by the edit's length.
     void changed(const Change& change);
+    // Where a row start of the text before `change` is in the text after it (after changed()):
+    // the start of the row that now holds its character, or the same place when the edit lies
+    // past all that decided where that row starts.
+    std::size_t rowStartAfter(std::size_t start, const Change& change) const;
 
     const QFont& font() const { return font_; }
     qreal lineHeight() const { return lineHeight_; }
@@ -89,7 +93,8 @@ public:
     Row rowAt(std::size_t position) const;
     // The row before the one starting at `start`, if any.
     std::optional<Row> rowBefore(std::size_t start) const;
-    // The row's glyphs from `from`, a caret position in it, up to where they pass `maxWidth`.
+    // The row's glyphs from `from`, a caret position in it, up to where they pass `maxWidth`,
+    // and no more characters than a wrapped row holds.
     RowGlyphs glyphs(const Row& row, std::size_t from, qreal maxWidth) const;
 
 private:

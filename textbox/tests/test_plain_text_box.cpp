@@ -17,6 +17,8 @@ Q_DECLARE_METATYPE(QKeySequence)
 namespace {
 
 const QSize MultiLine(300, 120);
+// Two rows of 95 columns, where an edit far into a row can re-wrap the row above it.
+const QSize Wide(700, 50);
 
 QString repeated(const QString& text, int times) {
     return text.repeated(times);
@@ -78,16 +80,29 @@ QVariant key(const char* portable) {
     return QVariant::fromValue(QKeySequence(QString::fromLatin1(portable)));
 }
 
-// Typed text, or keys.
-void press(QWidget& box, const QVariantList& steps) {
+// Typed text, keys, or a scroll bar's action.
+void press(PlainTextBox& box, const QVariantList& steps) {
     for (const QVariant& step : steps)
         if (step.typeId() == QMetaType::QString)
             QTest::keyClicks(&box, step.toString());
+        else if (step.typeId() == QMetaType::Int)
+            box.verticalScrollBar()->triggerAction(
+                static_cast<QAbstractSlider::SliderAction>(step.toInt()));
         else
             QTest::keySequence(&box, step.value<QKeySequence>());
 }
 
 const int Limit = static_cast<int>(AccessibleTextLimit);
+
+// The first and last caret positions of each row on screen, from the top.
+QList<QPair<int, int>> rowsOnScreen(PlainTextBox& box) {
+    QList<QPair<int, int>> rows;
+    const QRect top = accessibleText(box)->characterRect(topRowStart(box));
+    const int firstY = box.viewport()->mapFromGlobal(top.topLeft()).y();
+    for (int y = firstY + top.height() / 2; y < box.viewport()->height(); y += top.height())
+        rows.append({positionAt(box, {0, y}), positionAt(box, {box.viewport()->width() - 1, y})});
+    return rows;
+}
 
 } // namespace
 
@@ -128,14 +143,20 @@ private slots:
     void tabTypesOrMovesTheFocus();
 
 private:
-    int columns_ = 0; // characters on a row of the multi-line box
+    int columns_ = 0;     // characters on a row of the multi-line box
+    int wideColumns_ = 0; // and of the wide one
 };
 
 void PlainTextBoxTest::initTestCase() {
-    const auto box = makeBox(QString(1000, QLatin1Char('x')));
-    QTest::keyClick(box.get(), Qt::Key_End);
-    columns_ = static_cast<int>(box->cursorPosition()) + 1; // End stays before the wrap
+    const auto columns = [](QSize size) {
+        const auto box = makeBox(QString(1000, QLatin1Char('x')), size);
+        QTest::keyClick(box.get(), Qt::Key_End);
+        return static_cast<int>(box->cursorPosition()) + 1; // End stays before the wrap
+    };
+    columns_ = columns(MultiLine);
+    wideColumns_ = columns(Wide);
     QVERIFY(columns_ > 20);
+    QVERIFY(wideColumns_ > 70);
 }
 
 void PlainTextBoxTest::rowsWrap_data() {
@@ -155,6 +176,14 @@ void PlainTextBoxTest::rowsWrap_data() {
         << QString(n, QLatin1Char('x')) + QStringLiteral(" y") << QList<qsizetype>{0, n + 1};
     QTest::newRow("CR LF, LF and CR")
         << QStringLiteral("a\r\nb\nc\rd") << QList<qsizetype>{0, 3, 5, 7};
+    QTest::newRow("a zero-width space takes no room")
+        << QStringLiteral("ab\u200Bcd\nx") << QList<qsizetype>{0, 6};
+    QTest::newRow("a zero-width joiner between emoji takes no room")
+        << QStringLiteral("\U0001F600\u200D\U0001F35E\nx") << QList<qsizetype>{0, 6};
+    QTest::newRow("a mark with no character before it takes no more than its ink")
+        << QStringLiteral("\t\u0301x\nx") << QList<qsizetype>{0, 4};
+    QTest::newRow("U+FEFF is a character of its own, of no width")
+        << QStringLiteral("a\uFEFFb\nx") << QList<qsizetype>{0, 4};
     QTest::newRow("NUL is no line break")
         << QStringLiteral("a") + QChar(0) + QStringLiteral("b\nc") << QList<qsizetype>{0, 4};
     QTest::newRow("a tab is eight columns")
@@ -270,6 +299,8 @@ void PlainTextBoxTest::otherWidthsStayInside_data() {
     QTest::newRow("tabs and controls")
         << repeated(QStringLiteral("a\tb") + QChar(0) + QChar(0x1B) + QChar(0x85), 60);
     QTest::newRow("right to left") << repeated(QStringLiteral("\u05E9\u05DC\u05D5\u05DD "), 60);
+    QTest::newRow("zero-width characters and U+FEFF")
+        << repeated(QStringLiteral("a\u200B\u200C\u200D\u2060\uFEFF b"), 60);
 }
 
 // Nothing is drawn in the right margin, and every caret position is a character boundary that
@@ -328,6 +359,44 @@ void PlainTextBoxTest::editing_data() {
     QTest::newRow("a word back") << "one two"
                                  << QVariantList{toEnd, key(QKeySequence::DeleteStartOfWord)}
                                  << false << "one " << 4;
+    const QVariant wordBack = key(QKeySequence::DeleteStartOfWord);
+    const QVariant wordOn = key(QKeySequence::DeleteEndOfWord);
+    QTest::newRow("a word back stops at a line break, and takes one line break at a time")
+        << "foo\n\n\n  " << QVariantList{toEnd, wordBack, wordBack, wordBack} << false
+        << "foo\n" << 4;
+    QTest::newRow("a word back takes a CR LF whole")
+        << "foo\r\n\r\nbar"
+        << QVariantList{toEnd, key("Ctrl+Left"), wordBack, wordBack} << false << "foobar" << 3;
+    QTest::newRow("a word on stops at a line break, and takes one line break at a time")
+        << "foo  \n\n\nbar"
+        << QVariantList{key("Right"), key("Right"), key("Right"), wordOn, wordOn} << false
+        << "foo\n\nbar" << 3;
+    // The row above the top row is "ab ", the word that did not fit after it now does; the
+    // view must show that row once, not the row's middle as a row of its own.
+    const int n = wideColumns_;
+    const QString wordAfterAb = QStringLiteral("ab ") + QString(n - 2, QLatin1Char('x'));
+    QTest::newRow("an edit far into the top row re-wraps the row above it")
+        << wordAfterAb + "\r\nend"
+        << QVariantList{int(QAbstractSlider::SliderSingleStepAdd), key("Down"), key("End"),
+                        key("Left"), key(QKeySequence::SelectEndOfDocument), key("Backspace")}
+        << false << wordAfterAb.chopped(1) << n;
+    QTest::newRow("undo far into the top row re-wraps the row above it")
+        << QStringLiteral("ab ") + QString(n - 3, QLatin1Char('x')) + "\r\nend"
+        << QVariantList{key("Right"), key("Right"), key("Right"), key("End"), "x",
+                        int(QAbstractSlider::SliderSingleStepAdd), undo}
+        << false << QStringLiteral("ab ") + QString(n - 3, QLatin1Char('x')) + "\r\nend" << n;
+    // A line of over 4096 characters keeps a row start in 16, found by Ctrl+End: row 16 starts
+    // a word after "ab ". A Backspace at the word's end lets the word join "ab ": Home goes to
+    // the row's new start.
+    const QString word = QString(n - 2, QLatin1Char('x')) + QLatin1Char(' ');
+    const QString longLine = word + repeated(QStringLiteral("ab ") + word, 4200 / n);
+    QVariantList toRow16{toEnd, key(QKeySequence::MoveToStartOfDocument)};
+    for (int row = 0; row < 16; ++row)
+        toRow16 << key("Down");
+    const int row16 = 8 * (n + 2);
+    QTest::newRow("a long line's kept row starts re-wrap after an edit")
+        << longLine << toRow16 + QVariantList{key("End"), key("Backspace"), key("Home")} << false
+        << QString(longLine).remove(row16 + n - 3, 1) << row16 - 3;
     QTest::newRow("Left ends a selection at its start")
         << "abcd" << QVariantList{toEnd, key("Shift+Left"), key("Shift+Left"), key("Left"), "x"}
         << false << "abxcd" << 3;
@@ -359,13 +428,17 @@ void PlainTextBoxTest::editing() {
     QFETCH(QString, end);
     QFETCH(int, caret);
     QGuiApplication::clipboard()->setText(QStringLiteral("clip"));
-    const auto box = makeBox(start);
+    const auto box = makeBox(start, Wide);
     box->setReadOnly(readOnly);
     QSignalSpy changes(box.get(), &PlainTextBox::textChanged);
     press(*box, keys);
     QCOMPARE(box->toPlainText(), end);
     QCOMPARE(box->cursorPosition(), caret);
     QCOMPARE(changes.isEmpty(), readOnly);
+    // The rows on screen are those of a box that shows the same text from the same row.
+    const auto fresh = makeBox(end, Wide);
+    fresh->verticalScrollBar()->setValue(topRowStart(*box));
+    QCOMPARE(rowsOnScreen(*box), rowsOnScreen(*fresh));
     box->setPlainText(start); // and a set clears the history
     QTest::keySequence(box.get(), QKeySequence::Undo);
     QCOMPARE(box->toPlainText(), start);
