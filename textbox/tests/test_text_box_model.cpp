@@ -850,6 +850,9 @@ Row Run::rowOf(qsizetype start, qsizetype next) const {
 // before the last cluster of a row that wraps.
 Row Run::rowAt(qsizetype position) {
     const QString& t = model_.text;
+    // Inside a CR LF or a surrogate pair, the row of the character it is inside.
+    if (boundaryFrom(t, position) != position)
+        --position;
     fresh_.setCursorPosition(position);
     QTest::keyClick(&fresh_, Qt::Key_Home);
     const qsizetype start = fresh_.cursorPosition();
