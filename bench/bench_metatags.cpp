@@ -211,10 +211,10 @@ struct InteractionPage {
     bool wide = false; // not the page's bytes: CJK and emoji, pasted into the box alone
 };
 const InteractionPage InteractionPages[] = {
-    {"100 MB in lines", {100'000'000, true, true, Layout::Lines}},
-    {"200 MB on one line", {200'000'000, true, true, Layout::OneLine}},
-    {"200 MB of <", {200'000'000, true, false, Layout::NoBreak}},
-    {"20 M empty lines", {20'000'000, false, false, Layout::EmptyLines}},
+    {"100 MB in lines", {100'000'000, true, Tags::Late, Layout::Lines}},
+    {"200 MB on one line", {200'000'000, true, Tags::Late, Layout::OneLine}},
+    {"200 MB of <", {200'000'000, true, Tags::Early, Layout::NoBreak}},
+    {"20 M empty lines", {20'000'000, false, Tags::Early, Layout::EmptyLines}},
     {"20 M CJK and emoji on one line", {20'000'000}, true},
 };
 // The pages of the window's rows: the shapes the box alone finds hardest.

@@ -149,6 +149,21 @@ std::vector<Step> randomSteps(std::uint64_t run) {
     add(stepOf(Step::Clipboard, 0, randomText(random, mix, random.between(0, 12))));
 
     for (int count = random.between(30, 120); count > 0; --count) {
+        if (random.chance(4)) {
+            // Spaces typed at a row's start or end, then a word deleted next to them, where a
+            // line break may lie just past the spaces.
+            add(stepOf(Step::Key, random.chance(50) ? QKeySequence::MoveToStartOfLine
+                                                    : QKeySequence::MoveToEndOfLine));
+            Step spaces = stepOf(Step::Type);
+            for (int i = random.between(1, 3); i > 0; --i)
+                spaces.pieces << QStringLiteral(" ");
+            add(spaces);
+            for (int i = random.below(3); i > 0; --i)
+                add(stepOf(Step::Key, QKeySequence::MoveToPreviousChar));
+            add(stepOf(Step::Key, random.chance(50) ? QKeySequence::DeleteStartOfWord
+                                                    : QKeySequence::DeleteEndOfWord));
+            continue;
+        }
         if (rowEdits && random.chance(35)) {
             // Somewhere in the line (laying it out there keeps some of its row starts), down or
             // up some rows, then an edit at the end of the row.
