@@ -4,7 +4,7 @@
 
 # The builds are CMake's presets (CMakePresets.json): dev, sanitizers, fuzz and bench.
 JOBS := $(shell nproc)
-PACKAGES := cmake make g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev libgtest-dev \
+PACKAGES := cmake make g++ clang libclang-rt-14-dev qt6-base-dev libicu-dev libgl-dev libgtest-dev \
 	libbenchmark-dev python3 python3-lxml fonts-liberation2 fonts-dejavu-core \
 	dpkg-dev file desktop-file-utils appstream xvfb xdotool x11-utils \
 	python3-pyatspi at-spi2-core dbus-daemon

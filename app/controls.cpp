@@ -126,7 +126,12 @@ void TextBox::SetText(std::string_view pageText) {
 }
 
 void TextBox::SetPage(const load::Page& page) {
-    box_->setWindows1252Text(page);
+    box_->setUtf8Text(page);
+}
+
+void TextBox::SetToolTip(const QString& tip) {
+    QWidget* widget = box_ ? static_cast<QWidget*>(box_) : path_;
+    widget->setToolTip(tip);
 }
 
 void TextBox::SetDescription(const QString& description) {

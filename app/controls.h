@@ -27,10 +27,12 @@ public:
     QString Text() const;
     qsizetype Length() const;
     void SetText(const QString& text);
-    // A value of the page text, each byte one Windows-1252 character.
+    // A value of the page text.
     void SetText(std::string_view pageText);
     // The whole page, shown without a copy of it.
     void SetPage(const load::Page& page);
+    // What the box says when the pointer rests on it.
+    void SetToolTip(const QString& tip);
     // What a screen reader says of the box after its name and value.
     void SetDescription(const QString& description);
     // The focus is in the box, or goes back to it when the window is active again.

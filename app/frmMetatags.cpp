@@ -228,6 +228,7 @@ void frmMetatags::describe() {
     txtHTML.SetDescription(summary);
     cmdSearch.SetDescription(summary);
     cmdRecheck.SetDescription(summary);
-    txtOriginalFile.SetDescription(summary);
+    txtOriginalFile.SetDescription(
+        PageReading.isEmpty() ? summary : QStringLiteral("%1. %2").arg(summary, PageReading));
     announcer_.Announce(summary + QLatin1Char('.') + focused);
 }

@@ -47,6 +47,7 @@ private:
     void cmdSearch_Click();
     void cmdRecheck_Click();
     void LoadPage();
+    void showReading(const QString& reading);
     void Analyse();
     void ScanPage();
     void CountWords();
@@ -86,5 +87,6 @@ private:
     Announcer announcer_{*this};
 
     load::Page PageText = std::make_shared<const std::string>();
+    QString PageReading;    // how PageText was read: "Read as UTF-8, declared by the page"
     scan::Analysis Scanned; // what the scan that runs found in PageText
 };

@@ -12,6 +12,7 @@ void frmMetatags::Form_Load() {
 void frmMetatags::cmdSearch_Click() {
     PageText = std::make_shared<const std::string>();
     txtOriginalFile.SetText(QString());
+    showReading(QString());
     cmdDialog.ShowOpen();
     if (cmdDialog.FileName().isEmpty())
         return;
@@ -36,10 +37,19 @@ void frmMetatags::LoadPage() {
     txtOriginalFile.SetText(QString());
     load::PageFile page = load::readPageFile(cmdDialog.FileName());
     PageText = std::move(page.text);
-    if (page.error.isEmpty())
+    if (page.error.isEmpty()) {
         txtOriginalFile.SetPage(PageText);
-    else
+        showReading(load::describe(page.reading));
+    } else {
         txtOriginalFile.SetText(page.error);
+        showReading(QString());
+    }
+}
+
+// Which encoding the page was read in, and why, for whoever wonders at its characters.
+void frmMetatags::showReading(const QString& reading) {
+    PageReading = reading;
+    txtOriginalFile.SetToolTip(reading);
 }
 
 void frmMetatags::Analyse() {

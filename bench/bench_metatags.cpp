@@ -243,7 +243,7 @@ public:
             auto& page_ = bytes[page.name];
             if (!page_)
                 page_ = std::make_shared<const std::string>(generatePage(page.shape));
-            set_ = [this, &page_] { box_->setWindows1252Text(page_); };
+            set_ = [this, &page_] { box_->setUtf8Text(page_); };
         }
         window_.resize(800, 600);
         box_->setGeometry(0, 0, 700, 500);

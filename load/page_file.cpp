@@ -118,7 +118,7 @@ private:
 #endif
 
 PageFile failure(const QString& path, const QString& reason) {
-    return {std::make_shared<const std::string>(), cannotOpenMessage(path, reason)};
+    return {std::make_shared<const std::string>(), cannotOpenMessage(path, reason), {}};
 }
 
 } // namespace
@@ -151,6 +151,13 @@ QString oneLine(const QString& path) {
         }
     }
     return shown;
+}
+
+Reading makePageTextOfFile(std::string& bytes) {
+    const Reading reading = readingOf(bytes);
+    decodeToUtf8(bytes, reading);
+    makePageText(bytes);
+    return reading;
 }
 
 QString cannotOpenMessage(const QString& path, const QString& reason) {
@@ -193,8 +200,8 @@ PageFile readPageFile(const QString& path) {
         filled += got;
     }
     bytes.resize(static_cast<std::size_t>(filled));
-    makePageText(bytes);
-    return {std::make_shared<const std::string>(std::move(bytes)), QString()};
+    const Reading reading = makePageTextOfFile(bytes);
+    return {std::make_shared<const std::string>(std::move(bytes)), QString(), reading};
 }
 
 } // namespace load

@@ -10,7 +10,7 @@ Field field(const Found& found, std::optional<Pos> limit, bool repairSign = fals
     if (!found.present())
         return {found, {}, std::nullopt};
     const Text shown = repairSign ? repairCopyrightSign(found.value) : found.value;
-    return {found, shown, counterOf(static_cast<Pos>(shown.size()), limit)};
+    return {found, shown, counterOf(utf16Length(shown), limit)};
 }
 
 // The analysis from lookups that answer title(), nameFirst(tag) and contentFirst(tag), however

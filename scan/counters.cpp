@@ -9,6 +9,16 @@ Counter counterOf(Pos count, std::optional<Pos> limit) {
             limit ? std::optional(limitColour(count, *limit)) : std::nullopt};
 }
 
+Pos utf16Length(Text value) {
+    Pos length = 0;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        length += (byte & 0xC0) != 0x80; // each character starts once
+        length += byte >= 0xF0;          // and one of four bytes takes two code units
+    }
+    return length;
+}
+
 Counter wordCounterOf(Pos words) {
     return counterOf(words, WordsLimit);
 }

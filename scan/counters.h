@@ -38,6 +38,11 @@ struct Counter {
 
 Counter counterOf(Pos count, std::optional<Pos> limit);
 
+// The length of a value as a text box holds it, in UTF-16 code units: a character beyond the
+// Basic Multilingual Plane (most emoji) counts two, as the toolkit and a page's own scripts
+// count it.
+Pos utf16Length(Text value);
+
 // The number of commas plus one: empty entries count, nothing is trimmed. The keywords are
 // counted in the page text and, as the user may have typed them, in the box's text.
 template <typename Char> Pos countWords(std::basic_string_view<Char> keywords) {

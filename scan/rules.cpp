@@ -1,5 +1,6 @@
 #include "scan/rules.h"
 
+#include <algorithm>
 #include <bit>
 
 #if defined(__SSE2__)
@@ -27,6 +28,28 @@ bool matchesAt(Text page, std::size_t at, Text what) {
 }
 
 constexpr std::size_t None = Text::npos;
+
+constexpr bool continuesCharacter(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+// The byte index `count` characters after the character at `at`, or the page's size.
+std::size_t charactersAfter(Text page, std::size_t at, Pos count) {
+    for (; count > 0 && at < page.size(); --count)
+        do
+            ++at;
+        while (at < page.size() && continuesCharacter(page[at]));
+    return at;
+}
+
+// The byte index `count` characters before the character at `at`; 0 at the most.
+std::size_t charactersBefore(Text page, std::size_t at, Pos count) {
+    for (; count > 0 && at > 0; --count)
+        do
+            --at;
+        while (at > 0 && continuesCharacter(page[at]));
+    return at;
+}
 
 #if defined(__SSE2__)
 // Sixteen starts at a time are tested against the search text's first and last characters;
@@ -123,15 +146,20 @@ Pos selfClosingAdjusted(Text page, Pos tagEnd) {
 }
 
 Text extract(Text page, Pos tagStart, Pos tagEnd, Pos p, Pos q) {
-    const Pos length = tagEnd - tagStart - q;
-    const Pos from = tagStart + p - 1; // 0-based
-    if (length <= 0 || from < 0 || from >= static_cast<Pos>(page.size()))
+    if (tagStart < 1 || tagEnd < 1)
         return {};
-    return page.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(length));
+    const std::size_t from = charactersAfter(page, static_cast<std::size_t>(tagStart - 1), p);
+    const std::size_t to =
+        charactersBefore(page, std::min(static_cast<std::size_t>(tagEnd - 1), page.size()), q - p);
+    if (from >= to)
+        return {};
+    return page.substr(from, to - from);
 }
 
 Text repairCopyrightSign(Text value) {
-    return value.starts_with("\xC2\xA9") ? value.substr(1) : value;
+    constexpr Text CapitalAWithCircumflex = "\xC3\x82";
+    return value.starts_with("\xC3\x82\xC2\xA9") ? value.substr(CapitalAWithCircumflex.size())
+                                                 : value;
 }
 
 } // namespace scan

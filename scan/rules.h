@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <string_view>
 
-// The search rules shared by every lookup: plain functions over the page text, whose every
-// byte is one Windows-1252 character. Positions are 1-based character positions, as the
-// lookups store them; 0 means "none".
+// The search rules shared by every lookup: plain functions over the page text in UTF-8.
+// Positions are 1-based byte positions; 0 means "none". Every search text is ASCII, so it is
+// found only where a character starts, and the extraction formula counts characters.
 namespace scan {
 
 using Text = std::string_view;
@@ -13,8 +13,8 @@ using Pos = std::ptrdiff_t;
 
 // The smallest position not less than `from` at which the page, lower-cased, holds `what`, or
 // 0. Search texts are written in lower case: their letters match either case in the page, and
-// every other character must stand as it is. This is the search in the lower-cased copy of the
-// page without the copy: no Windows-1252 letter lower-cases to an ASCII one or from one.
+// every other character must stand as it is. This is the search in the page with its ASCII
+// letters lower-cased, without the copy: no byte of a character beyond ASCII is an ASCII one.
 Pos find(Text page, Text what, Pos from);
 
 // Whether the page, lower-cased, holds `what` at position `at`, wholly.
@@ -28,12 +28,13 @@ Pos findBefore(Text page, Text what, Pos before);
 // so that every ending leaves the end mark just after that quote.
 Pos selfClosingAdjusted(Text page, Pos tagEnd);
 
-// The tagEnd - tagStart - q characters of the page from position tagStart + p.
-// A length below 0 gives an empty value; nothing reaches past the page.
+// The characters from p characters after tagStart to q - p characters before tagEnd: the
+// tagEnd - tagStart - q characters from tagStart + p, counted in characters. A length below 0
+// gives an empty value; nothing reaches past the page.
 Text extract(Text page, Pos tagStart, Pos tagEnd, Pos p, Pos q);
 
-// A UTF-8 copyright sign read one byte per character arrives as "Â©": drop the "Â"
-// when the value begins with that pair.
+// A UTF-8 copyright sign read as two Windows-1252 characters is "Â©": drop the "Â" when the
+// value begins with that pair (a page encoded twice, or read so).
 Text repairCopyrightSign(Text value);
 
 } // namespace scan

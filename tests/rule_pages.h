@@ -20,6 +20,9 @@ inline const std::vector<LookupCase> TitleCases = {
     {"capitals keep their case", "<TITLE>Hello World</TiTlE>", "Hello World"},
     {"empty", "<title></title>", ""},
     {"over a line break", "<title>a\r\nb</title>", "a\r\nb"},
+    {"in any script",
+     "<title>Caf\xC3\xA9 \xD0\xA5\xD0\xBB\xD0\xB5\xD0\xB1 \xE6\x97\xA5 \xF0\x9F\x98\x80</title>",
+     "Caf\xC3\xA9 \xD0\xA5\xD0\xBB\xD0\xB5\xD0\xB1 \xE6\x97\xA5 \xF0\x9F\x98\x80"},
     {"the first closing tag", "<title>a</title>b</title>", "a"},
     {"the first title", "<title>a</title><title>b</title>", "a"},
     {"no closing tag", "<title>Hello", Absent},
@@ -39,6 +42,9 @@ inline const std::vector<LookupCase> NameFirstCases = {
     {"tag word capitalised", "<meta name=\"Author\" content=\"Ann\">", "Ann"},
     {"quotes are skipped unread", "<meta name=\"author\" content='Ann'>", "Ann"},
     {"no quotes lose a character each side", "<meta name=\"author\" content=Ann>", "n"},
+    {"characters are skipped, not bytes",
+     "<meta name=\"author\" content=\xC2\xAB\xD0\x90\xD0\xBD\xD0\xBD\xF0\x9F\x98\x80>",
+     "\xD0\x90\xD0\xBD\xD0\xBD"},
     {"empty value", "<meta name=\"author\" content=\"\">", ""},
     {"> inside the value", "<meta name=\"author\" content=\"x > y\">", "x"},
     {"over a line break", "<meta name=\"author\" content=\"a\r\nb\">", "a\r\nb"},
@@ -90,6 +96,16 @@ inline const std::vector<LookupCase> LongContentFirstCases = {
      "<meta content=\"" + std::string(23, 'a') + ">b\" name=\"description\">", "aaa"},
     {"> too close gives an empty value",
      "<meta content=\"" + std::string(5, 'a') + ">b\" name=\"description\">", ""},
+    {"20 characters dropped, not bytes",
+     "<meta content=\"" + std::string(3, 'a') +
+         [] {
+             std::string letters;
+             for (int i = 0; i < 20; ++i)
+                 letters += "\xD1\x8F"; // я
+             return letters;
+         }() +
+         ">b\" name=\"description\">",
+     "aaa"},
 };
 
 // Either order, for the tag word "robots": the content-first lookup runs only when the page

@@ -1,6 +1,6 @@
 #include "app/controls.h"
 #include "app/qt_text.h"
-#include "load/page_text.h"
+#include "load/page_file.h"
 #include "tests/window_driver.h"
 #include "textbox/plain_text_box.h"
 
@@ -27,7 +27,7 @@ QByteArray title(const QByteArray& text) {
 // What the page box shows of a page file: its page text.
 QString asShown(const QByteArray& page) {
     std::string text = page.toStdString();
-    load::makePageText(text);
+    load::makePageTextOfFile(text);
     return fromPageText(text);
 }
 
@@ -46,6 +46,8 @@ private slots:
     void fileThatCannotBeOpened();
     void pagesInTurn_data();
     void pagesInTurn();
+    void pagesInTheirEncodings_data();
+    void pagesInTheirEncodings();
     void textBoxReadsBackWhatItHolds();
 };
 
@@ -204,9 +206,16 @@ void WindowTest::pagesInTurn_data() {
         << QByteArray() << meta("robots", QByteArray(300, 'r')) << QStringList{"lblRobotsCar=300"}
         << QStringList{"lblRobotsCar=#c0c0c0"};
     QTest::newRow("author sign repaired, abstract not")
-        << QByteArray() << meta("author", "\xC2\xA9 Ann") + meta("abstract", "\xC2\xA9 Ann")
+        << QByteArray()
+        << "<meta charset=\"windows-1252\">" + meta("author", "\xC2\xA9 Ann") +
+               meta("abstract", "\xC2\xA9 Ann")
         << QStringList{"txtAuthor=\u00A9 Ann", "lblAuthorCar=5", "txtAbstract=\u00C2\u00A9 Ann",
                        "lblAbstractCar=6"}
+        << QStringList{};
+    QTest::newRow("a copyright sign in UTF-8 is as written")
+        << QByteArray() << meta("copyright", "\xC2\xA9 Ann") + meta("abstract", "\xC2\xA9 Ann")
+        << QStringList{"txtCopyright=\u00A9 Ann", "lblCopyrightCar=5", "txtAbstract=\u00A9 Ann",
+                       "lblAbstractCar=5"}
         << QStringList{};
     QTest::newRow("fields of the first page do not stay")
         << title("t") + meta("description", "d") + meta("robots", "r") + meta("abstract", "a") +
@@ -237,6 +246,110 @@ void WindowTest::pagesInTurn() {
     }
 }
 
+// Each value as its author wrote it, counted in UTF-16 code units, whatever the page's encoding;
+// the page box says how the page was read.
+void WindowTest::pagesInTheirEncodings_data() {
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("reading");
+    QTest::newRow("French, declared iso-8859-1")
+        << QByteArray("<meta charset=\"iso-8859-1\"><title>Caf\xE9 cr\xE8me et p\xE2tisseries \xE0 "
+                      "Paris</title>")
+        << QStringLiteral("Café crème et pâtisseries à Paris") << 33
+        << QStringLiteral("Read as windows-1252, declared by the page");
+    QTest::newRow("Russian, declared in a Content-Type")
+        << QByteArray("<meta http-equiv=\""
+                      "Content-Type\" content=\"text/html; "
+                      "charset=windows-1251\"><title>\xD1\xE2\xE5\xE6\xE8\xE9 \xF5\xEB\xE5\xE1 "
+                      "\xEA\xE0\xE6\xE4\xEE\xE5 \xF3\xF2\xF0\xEE</title>")
+        << QStringLiteral("Свежий хлеб каждое утро") << 23
+        << QStringLiteral("Read as windows-1251, declared by the page");
+    QTest::newRow("Arabic, declared windows-1256")
+        << QByteArray("<meta charset=windows-1256><title>\xE3\xD1\xCD\xC8\xC7 "
+                      "\xC8\xC7\xE1\xDA\xC7\xE1\xE3 2026</title>")
+        << QStringLiteral("مرحبا بالعالم 2026") << 18
+        << QStringLiteral("Read as windows-1256, declared by the page");
+    QTest::newRow("Chinese, declared gb2312")
+        << QByteArray("<meta "
+                      "charset=\"gb2312\"><title>"
+                      "\xD0\xC2\xCF\xCA\xC3\xE6\xB0\xFC\xC3\xBF\xCC\xEC\xD4\xE7\xC9\xCF</title>")
+        << QStringLiteral("新鲜面包每天早上") << 8
+        << QStringLiteral("Read as GBK, declared by the page");
+    QTest::newRow("Japanese, declared Shift_JIS")
+        << QByteArray("<meta "
+                      "charset=\"Shift_JIS\"><title>"
+                      "\x8F\xC4\x82\xAB\x82\xBD\x82\xC4\x82\xCC\x83p\x83\x93</title>")
+        << QStringLiteral("焼きたてのパン") << 7
+        << QStringLiteral("Read as Shift_JIS, declared by the page");
+    QTest::newRow("Japanese, declared EUC-JP")
+        << QByteArray(
+               "<meta charset=\""
+               "euc-jp\"><title>\xBE\xC6\xA4\xAD\xA4\xBF\xA4\xC6\xA4\xCE\xA5\xD1\xA5\xF3</title>")
+        << QStringLiteral("焼きたてのパン") << 7
+        << QStringLiteral("Read as EUC-JP, declared by the page");
+    QTest::newRow("Japanese, declared ISO-2022-JP")
+        << QByteArray("<meta charset=\"iso-2022-jp\"><title>\x1B$B>F$-$?$F$N%Q%s\x1B(B</title>")
+        << QStringLiteral("焼きたてのパン") << 7
+        << QStringLiteral("Read as ISO-2022-JP, declared by the page");
+    QTest::newRow("Korean, declared euc-kr")
+        << QByteArray("<meta charset=\""
+                      "euc-kr\"><title>\xBD\xC5\xBC\xB1\xC7\xD1 \xBB\xA7</title>")
+        << QStringLiteral("신선한 빵") << 5
+        << QStringLiteral("Read as EUC-KR, declared by the page");
+    QTest::newRow("Russian in UTF-8, 60 characters")
+        << QByteArray(
+               "<title>\xD0\xA1\xD0\xB2\xD0\xB5\xD0\xB6\xD0\xB8\xD0\xB9 "
+               "\xD1\x85\xD0\xBB\xD0\xB5\xD0\xB1 \xD0\xBA\xD0\xB0\xD0\xB6\xD0\xB4\xD0\xBE\xD0\xB5 "
+               "\xD1\x83\xD1\x82\xD1\x80\xD0\xBE \xD0\xB2 \xD0\xBD\xD0\xB0\xD1\x88\xD0\xB5\xD0\xB9 "
+               "\xD0\xBF\xD0\xB5\xD0\xBA\xD0\xB0\xD1\x80\xD0\xBD\xD0\xB5 \xD1\x83 "
+               "\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD1\x86\xD0\xB8\xD0\xB8 "
+               "\xD0\xBC\xD0\xB5\xD1\x82\xD1\x80\xD0\xBE "
+               "\xD0\x90\xD1\x80\xD0\xB1\xD0\xB0\xD1\x82</title>")
+        << QStringLiteral("Свежий хлеб каждое утро в нашей пекарне у станции метро Арбат") << 61
+        << QStringLiteral("Read as UTF-8: the bytes are valid UTF-8");
+    QTest::newRow("Hindi in UTF-8, declared")
+        << QByteArray("<meta "
+                      "charset=\"utf-8\"><title>"
+                      "\xE0\xA4\xA4\xE0\xA4\xBE\xE0\xA4\x9C\xE0\xA4\xBC\xE0\xA4\xBE "
+                      "\xE0\xA4\xB0\xE0\xA5\x8B\xE0\xA4\x9F\xE0\xA5\x80 \xE0\xA4\xB9\xE0\xA4\xB0 "
+                      "\xE0\xA4\xB8\xE0\xA5\x81\xE0\xA4\xAC\xE0\xA4\xB9</title>")
+        << QStringLiteral("ताज़ा रोटी हर सुबह") << 18
+        << QStringLiteral("Read as UTF-8, declared by the page");
+    QTest::newRow("Greek in UTF-8, by its byte order mark")
+        << QByteArray("\xEF\xBB\xBF<title>"
+                      "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC "
+                      "\xF0\x9F\x8D\x9E</title>")
+        << QStringLiteral("Ελληνικά 🍞") << 11
+        << QStringLiteral("Read as UTF-8, by its byte order mark");
+    QTest::newRow("Greek in UTF-16LE, by its byte order mark")
+        << QByteArray("\xFF\xFE<\x00t\x00i\x00t\x00l\x00"
+                      "e\x00>\x00\x95\x03\xBB\x03\xBB\x03\xB7\x03\xBD\x03\xB9\x03\xBA\x03\xAC\x03 "
+                      "\x00<\xD8^\xDF<\x00/\x00t\x00i\x00t\x00l\x00"
+                      "e\x00>\x00",
+                      54)
+        << QStringLiteral("Ελληνικά 🍞") << 11
+        << QStringLiteral("Read as UTF-16LE, by its byte order mark");
+    QTest::newRow("nothing declared, not UTF-8")
+        << QByteArray("<title>Caf\xE9</title>") << QStringLiteral("Café") << 4
+        << QStringLiteral("Read as windows-1252: nothing declares another encoding");
+}
+
+void WindowTest::pagesInTheirEncodings() {
+    QFETCH(QByteArray, page);
+    QFETCH(QString, title);
+    QFETCH(int, count);
+    QFETCH(QString, reading);
+    WindowDriver driver;
+    driver.search(driver.writePage(page));
+    QCOMPARE(driver.shown("txtTitle"), title);
+    QCOMPARE(driver.shown("lblTitleCar"), QString::number(count));
+    QCOMPARE(driver.textColour("lblTitleCar"), Blue);
+    QCOMPARE(driver.shown("txtOriginalFile"), asShown(page));
+    QCOMPARE(driver.control("txtOriginalFile")->toolTip(), reading);
+    QVERIFY(driver.control("txtOriginalFile")->accessibleDescription().endsWith(reading));
+}
+
 void WindowTest::textBoxReadsBackWhatItHolds() {
     QWidget window;
     (new PlainTextBox(&window))->setObjectName(QStringLiteral("box"));
@@ -247,8 +360,9 @@ void WindowTest::textBoxReadsBackWhatItHolds() {
     QCOMPARE(box.Text(), written);
     QCOMPARE(box.Length(), written.size());
 
-    box.SetText(std::string_view("\x80\xC2\xA9\r\n\x9F"));
-    QCOMPARE(box.Text(), QStringLiteral("\u20AC\u00C2\u00A9\r\n\u0178"));
+    box.SetText(std::string_view("\xE2\x82\xAC\xC3\x82\xC2\xA9\r\n\xF0\x9F\x8D\x9E"));
+    QCOMPARE(box.Text(), QStringLiteral("\u20AC\u00C2\u00A9\r\n\U0001F35E"));
+    QCOMPARE(box.Length(), 7);
 
     box.SetText(QString());
     auto* typedInto = window.findChild<PlainTextBox*>(QStringLiteral("box"));

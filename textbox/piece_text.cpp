@@ -1,6 +1,6 @@
 #include "textbox/piece_text.h"
 
-#include "textbox/windows1252.h"
+#include "textbox/line_breaks.h"
 
 #include <algorithm>
 #include <array>
@@ -12,42 +12,6 @@ namespace {
 
 // Typing fills buffers of this many characters, so that a typed line is one piece.
 constexpr std::size_t TypedBufferSize = 4096;
-
-// Line breaks are searched a block at a time with a loop the compiler vectorises, then
-// character by character inside the block that holds one.
-constexpr std::size_t Block = 64;
-
-template <typename Char> bool isLineBreak(Char c) {
-    return c == Char('\r') || c == Char('\n');
-}
-
-// The flags are gathered in lanes as wide as the characters, which keeps the loop in vectors.
-template <typename Char> bool blockHasLineBreak(const Char* text) {
-    Char found = 0;
-    for (std::size_t i = 0; i < Block; ++i)
-        found |= static_cast<Char>(isLineBreak(text[i]));
-    return found != 0;
-}
-
-// The index of the first line break in text[0, count), or count.
-template <typename Char> std::size_t firstLineBreak(const Char* text, std::size_t count) {
-    std::size_t i = 0;
-    while (i + Block <= count && !blockHasLineBreak(text + i))
-        i += Block;
-    while (i < count && !isLineBreak(text[i]))
-        ++i;
-    return i;
-}
-
-// The index after the last line break in text[0, count), or 0.
-template <typename Char> std::size_t afterLastLineBreak(const Char* text, std::size_t count) {
-    std::size_t i = count;
-    while (i >= Block && !blockHasLineBreak(text + i - Block))
-        i -= Block;
-    while (i > 0 && !isLineBreak(text[i - 1]))
-        --i;
-    return i;
-}
 
 template <typename Pieces> std::size_t lengthOf(const Pieces& pieces) {
     std::size_t length = 0;
@@ -79,14 +43,14 @@ void PieceText::reset(Buffer buffer, std::size_t length) {
     ends_.push_back(length);
 }
 
-void PieceText::setWindows1252(std::shared_ptr<const std::string> bytes) {
-    const std::size_t length = bytes ? bytes->size() : 0;
-    const char* data = bytes ? bytes->data() : nullptr;
-    reset({std::move(bytes), data, nullptr}, length);
+void PieceText::setUtf8(std::shared_ptr<const std::string> bytes) {
+    auto text = std::make_shared<const Utf8Text>(std::move(bytes));
+    const Utf8Text* utf8 = text.get();
+    reset({std::move(text), nullptr, utf8}, utf8->size());
 }
 
 void PieceText::setUtf16(std::u16string_view text, std::shared_ptr<const void> owner) {
-    reset({std::move(owner), nullptr, text.data()}, text.size());
+    reset({std::move(owner), text.data(), nullptr}, text.size());
 }
 
 std::size_t PieceText::pieceAt(std::size_t position) const {
@@ -103,8 +67,7 @@ char16_t PieceText::at(std::size_t position) const {
     const Piece& piece = pieces_[index];
     const Buffer& buffer = buffers_[piece.buffer];
     const std::size_t offset = piece.offset + position - pieceStart(index);
-    return buffer.bytes ? windows1252(static_cast<unsigned char>(buffer.bytes[offset]))
-                        : buffer.utf16[offset];
+    return buffer.utf8 ? buffer.utf8->at(offset) : buffer.utf16[offset];
 }
 
 void PieceText::read(std::size_t position, std::size_t count, char16_t* out) const {
@@ -114,13 +77,10 @@ void PieceText::read(std::size_t position, std::size_t count, char16_t* out) con
         const std::size_t skip = position - pieceStart(index);
         const std::size_t n = std::min(count, piece.length - skip);
         const std::size_t offset = piece.offset + skip;
-        if (buffer.bytes) {
-            const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.bytes) + offset;
-            for (std::size_t i = 0; i < n; ++i)
-                out[i] = windows1252(bytes[i]);
-        } else {
+        if (buffer.utf8)
+            buffer.utf8->read(offset, n, out);
+        else
             std::memcpy(out, buffer.utf16 + offset, n * sizeof(char16_t));
-        }
         out += n;
         position += n;
         count -= n;
@@ -150,8 +110,9 @@ std::size_t PieceText::findLineBreak(std::size_t from, std::size_t to) const {
         const Buffer& buffer = buffers_[piece.buffer];
         const std::size_t offset = piece.offset + from - pieceStart(index);
         const std::size_t n = std::min(to, ends_[index]) - from;
-        const std::size_t found = buffer.bytes ? firstLineBreak(buffer.bytes + offset, n)
-                                               : firstLineBreak(buffer.utf16 + offset, n);
+        const std::size_t found = buffer.utf8
+                                      ? buffer.utf8->findLineBreak(offset, offset + n) - offset
+                                      : firstLineBreak(buffer.utf16 + offset, n);
         if (found < n)
             return from + found;
         from += n;
@@ -167,8 +128,9 @@ std::size_t PieceText::findLineStart(std::size_t from, std::size_t to) const {
         const std::size_t begin = std::max(to, pieceStart(index));
         const std::size_t offset = piece.offset + begin - pieceStart(index);
         const std::size_t n = from - begin;
-        const std::size_t found = buffer.bytes ? afterLastLineBreak(buffer.bytes + offset, n)
-                                               : afterLastLineBreak(buffer.utf16 + offset, n);
+        const std::size_t found = buffer.utf8
+                                      ? buffer.utf8->findLineStart(offset + n, offset) - offset
+                                      : afterLastLineBreak(buffer.utf16 + offset, n);
         if (found > 0)
             return begin + found;
         from = begin;
@@ -239,7 +201,7 @@ Change PieceText::replace(std::size_t position, std::size_t count, std::u16strin
     typing_ = false;
     Pieces inserted;
     if (!text.empty()) {
-        buffers_.push_back({std::move(owner), nullptr, text.data()});
+        buffers_.push_back({std::move(owner), text.data(), nullptr});
         inserted.push_back({static_cast<std::uint32_t>(buffers_.size() - 1), 0, text.size()});
     }
     return record(position, count, std::move(inserted));
@@ -252,7 +214,7 @@ PieceText::Piece PieceText::copyTyped(std::u16string_view text) {
         typed_ = buffer->data();
         typedCapacity_ = buffer->size();
         typedUsed_ = 0;
-        buffers_.push_back({std::move(buffer), nullptr, typed_});
+        buffers_.push_back({std::move(buffer), typed_, nullptr});
         typedBuffer_ = static_cast<std::uint32_t>(buffers_.size() - 1);
     }
     std::copy(text.begin(), text.end(), typed_ + typedUsed_);

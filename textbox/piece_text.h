@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textbox/utf8_text.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,17 +19,17 @@ struct Change {
     std::size_t inserted = 0;
 };
 
-// The text of a text box as pieces of buffers that never change once written: the page file's
-// bytes as they were read (each byte one Windows-1252 character), text set or pasted as it was
-// given, and what was typed. An edit changes only the list of pieces, so it costs the same on a
-// page of 100 MB as on a line; an undo step keeps the pieces it took out, not their characters.
-// Every character is kept as written: CR, LF, CR LF and NUL alike.
+// The text of a text box as pieces of buffers that never change once written: a page's UTF-8
+// as it was read, text set or pasted as it was given, and what was typed. An edit changes only the
+// list of pieces, so it costs the same on a page of 100 MB as on a line; an undo step keeps the
+// pieces it took out, not their characters. Every character is kept as written: CR, LF, CR LF and
+// NUL alike.
 class PieceText {
 public:
     PieceText();
 
-    // Shows these bytes without copying them; each byte is one Windows-1252 character.
-    void setWindows1252(std::shared_ptr<const std::string> bytes);
+    // Shows this UTF-8 text without copying it.
+    void setUtf8(std::shared_ptr<const std::string> bytes);
     // Shows this text without copying it; `owner` keeps it alive.
     void setUtf16(std::u16string_view text, std::shared_ptr<const void> owner);
 
@@ -62,8 +64,8 @@ public:
 private:
     struct Buffer {
         std::shared_ptr<const void> owner;
-        const char* bytes = nullptr;     // Windows-1252, or
-        const char16_t* utf16 = nullptr; // UTF-16
+        const char16_t* utf16 = nullptr; // UTF-16, or
+        const Utf8Text* utf8 = nullptr;  // UTF-8
     };
     struct Piece {
         std::uint32_t buffer;

@@ -49,9 +49,9 @@ void PlainTextBox::setPlainText(const QString& text) {
     newText(replaced);
 }
 
-void PlainTextBox::setWindows1252Text(std::shared_ptr<const std::string> bytes) {
+void PlainTextBox::setUtf8Text(std::shared_ptr<const std::string> bytes) {
     const std::size_t replaced = text_.size();
-    text_.setWindows1252(std::move(bytes));
+    text_.setUtf8(std::move(bytes));
     newText(replaced);
 }
 

@@ -35,9 +35,9 @@ public:
     explicit PlainTextBox(QWidget* parent = nullptr);
 
     void setPlainText(const QString& text);
-    // Text whose every byte is one Windows-1252 character, shown without copying it: the box
-    // keeps the buffer alive for as long as it shows any of it.
-    void setWindows1252Text(std::shared_ptr<const std::string> bytes);
+    // Text in UTF-8, shown without copying it: the box keeps the buffer alive for as long as it
+    // shows any of it. Bytes that are not valid UTF-8 show as U+FFFD.
+    void setUtf8Text(std::shared_ptr<const std::string> bytes);
     QString toPlainText() const;
     qsizetype length() const; // characters, a CR LF counting two
 

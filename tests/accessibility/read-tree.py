@@ -64,6 +64,10 @@ def counters(*values):
 BOXES = ["Title", "Description", "Keywords", "Abstract", "Robots", "Author", "Copyright"]
 
 
+# How the window's pages, all ASCII, are read, as the page box says after its summary.
+READ = "Read as UTF-8: the bytes are valid UTF-8"
+
+
 def listing(counter_lines, box_descriptions, summary, notice):
     """What a screen reader finds in the window, in the window's order."""
     (title, description, keyword_chars, keyword_count, abstract, robots, author,
@@ -71,6 +75,7 @@ def listing(counter_lines, box_descriptions, summary, notice):
     box = {name: f"text {name!r}" + (f" description {said!r}" if said else "")
            + f" labelled by {name!r}" for name, said in zip(BOXES, box_descriptions, strict=True)}
     said = f" description {summary!r}" if summary else ""
+    page_said = f" description {summary + '. ' + READ!r}" if summary else ""
     return [
         "image 'HTML picture'",
         "label 'HTML file:'",
@@ -106,7 +111,7 @@ def listing(counter_lines, box_descriptions, summary, notice):
         "label 'Copyright'",
         copyright,
         box["Copyright"],
-        f"text 'Page text'{said}",
+        f"text 'Page text'{page_said}",
         f"notification {notice!r}",
     ]
 

@@ -1,5 +1,7 @@
 #include "textbox/piece_text.h"
 
+#include <QString>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -16,9 +18,9 @@ std::u16string all(const PieceText& text) {
     return out;
 }
 
-PieceText bytes(std::string value) {
+PieceText utf8(std::string value) {
     PieceText text;
-    text.setWindows1252(std::make_shared<const std::string>(std::move(value)));
+    text.setUtf8(std::make_shared<const std::string>(std::move(value)));
     return text;
 }
 
@@ -28,29 +30,58 @@ void replace(PieceText& text, std::size_t position, std::size_t count, std::u16s
 }
 
 struct Decoding {
-    unsigned char byte;
-    char16_t character;
+    const char* name;
+    std::string bytes;
+    std::u16string text;
 };
 
-class Windows1252 : public testing::TestWithParam<Decoding> {};
+class Utf8 : public testing::TestWithParam<Decoding> {};
 
-TEST_P(Windows1252, DecodesEachByte) {
+// Each code unit reads alone as it reads in the whole; bytes that are not UTF-8, which a page
+// never holds, read as U+FFFD and never past the text.
+TEST_P(Utf8, DecodesEachCharacter) {
     const Decoding decoding = GetParam();
-    const PieceText text = bytes(std::string(1, static_cast<char>(decoding.byte)));
-    EXPECT_EQ(text.at(0), decoding.character);
-    EXPECT_EQ(all(text), std::u16string(1, decoding.character));
+    const PieceText text = utf8(decoding.bytes);
+    EXPECT_EQ(all(text), decoding.text);
+    for (std::size_t i = 0; i < decoding.text.size(); ++i)
+        EXPECT_EQ(text.at(i), decoding.text[i]) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Bytes, Windows1252,
-    testing::Values(Decoding{0x00, 0x0000}, Decoding{0x0D, 0x000D}, Decoding{0x41, 0x0041},
-                    Decoding{0x7F, 0x007F}, Decoding{0x80, 0x20AC}, Decoding{0x81, 0x0081},
-                    Decoding{0x8D, 0x008D}, Decoding{0x8F, 0x008F}, Decoding{0x90, 0x0090},
-                    Decoding{0x91, 0x2018}, Decoding{0x96, 0x2013}, Decoding{0x99, 0x2122},
-                    Decoding{0x9D, 0x009D}, Decoding{0x9F, 0x0178}, Decoding{0xA0, 0x00A0},
-                    Decoding{0xE9, 0x00E9}, Decoding{0xFF, 0x00FF}));
+    Bytes, Utf8,
+    testing::Values(Decoding{"Ascii", "A\r\n~", u"A\r\n~"},
+                    Decoding{"Nul", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
+                    Decoding{"TwoBytes", "caf\xC3\xA9", u"caf\u00E9"},
+                    Decoding{"ThreeBytes", "\xE2\x82\xAC\xE6\x97\xA5", u"\u20AC\u65E5"},
+                    Decoding{"FourBytes", "\xF0\x9F\x98\x80!", u"\U0001F600!"},
+                    Decoding{"CopyrightReadTwice", "\xC3\x82\xC2\xA9", u"\u00C2\u00A9"},
+                    Decoding{"Cut", "a\xE2\x82", u"a\uFFFD"},
+                    Decoding{"Overlong", "\xC0\xAF", u"\uFFFD"},
+                    Decoding{"Surrogate", "\xED\xA0\x80", u"\uFFFD"},
+                    Decoding{"BeyondUnicode", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD"},
+                    Decoding{"LoneLead", "\xF0z", u"\uFFFD\uFFFDz"}),
+    [](const testing::TestParamInfo<Decoding>& info) { return info.param.name; });
 
-// Edits, each one undo step, on a text that starts as Windows-1252 bytes.
+// A text of many strides, mixed ASCII and longer characters: every stretch of it reads as the
+// toolkit decodes it, from every position, halves of surrogate pairs included.
+TEST(PieceText, ReadsALongUtf8TextFromEveryPosition) {
+    std::string page;
+    for (int i = 0; page.size() < 5000; ++i)
+        page += i % 7 == 0 ? std::string(300, 'a') : "\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80 ";
+    const PieceText text = utf8(page);
+    const QString expected = QString::fromUtf8(page);
+    ASSERT_EQ(text.size(), static_cast<std::size_t>(expected.size()));
+    for (std::size_t from = 0; from < text.size(); ++from) {
+        const std::size_t count = std::min<std::size_t>(37, text.size() - from);
+        std::u16string part(count, u'\0');
+        text.read(from, count, part.data());
+        ASSERT_EQ(QString::fromStdU16String(part),
+                  expected.mid(static_cast<qsizetype>(from), static_cast<qsizetype>(count)))
+            << from;
+    }
+}
+
+// Edits, each one undo step, on a text that starts as UTF-8.
 struct EditCase {
     const char* name;
     std::string start;
@@ -63,7 +94,7 @@ class Edits : public testing::TestWithParam<EditCase> {};
 
 TEST_P(Edits, ReadBackExactlyAndUndoToTheStart) {
     const EditCase& edit = GetParam();
-    PieceText text = bytes(edit.start);
+    PieceText text = utf8(edit.start);
     const std::u16string start = all(text);
     edit.edit(text);
     EXPECT_EQ(all(text), edit.end);
@@ -129,11 +160,17 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  u"016789", 3},
         EditCase{"RemoveEverything", "page", [](PieceText& t) { t.replace(0, 4, {}, nullptr); },
-                 u"", 1}),
+                 u"", 1},
+        EditCase{"EditBetweenTheHalvesOfAPair", "\xC3\xA9\xF0\x9F\x98\x80\xE6\x97\xA5",
+                 [](PieceText& t) {
+                     t.type(2, 0, u"|");
+                     t.replace(4, 1, {}, nullptr);
+                 },
+                 u"\u00E9\xD83D|\xDE00", 2}),
     [](const testing::TestParamInfo<EditCase>& info) { return info.param.name; });
 
 TEST(PieceText, AnEditClearsWhatCouldBeRedone) {
-    PieceText text = bytes("ab");
+    PieceText text = utf8("ab");
     text.type(2, 0, u"c");
     text.undo();
     ASSERT_TRUE(text.canRedo());
@@ -143,7 +180,7 @@ TEST(PieceText, AnEditClearsWhatCouldBeRedone) {
 }
 
 TEST(PieceText, SettingTheTextClearsTheHistory) {
-    PieceText text = bytes("ab");
+    PieceText text = utf8("ab");
     text.type(2, 0, u"c");
     const auto kept = std::make_shared<const std::u16string>(u"new");
     text.setUtf16(*kept, kept);
@@ -154,7 +191,7 @@ TEST(PieceText, SettingTheTextClearsTheHistory) {
 TEST(PieceText, TheBytesLiveAsLongAsTheTextShowsThem) {
     auto page = std::make_shared<const std::string>("page");
     PieceText text;
-    text.setWindows1252(page);
+    text.setUtf8(page);
     text.replace(0, 4, {}, nullptr); // an undo step still refers to them
     const std::weak_ptr<const std::string> watch = page;
     page.reset();
@@ -166,18 +203,21 @@ TEST(PieceText, TheBytesLiveAsLongAsTheTextShowsThem) {
 }
 
 // Line breaks found in texts of several pieces of both kinds, against a plain search, for
-// every start and end: the search goes a block at a time and a piece at a time.
+// every start and end: the search goes a block at a time, a stride of the page's UTF-8 at a
+// time and a piece at a time.
 TEST(PieceText, FindsLineBreaksAcrossBlocksAndPieces) {
     std::string page(300, 'a');
     for (std::size_t at : {0u, 63u, 64u, 65u, 127u, 200u, 299u})
         page[at] = at % 2 ? '\r' : '\n';
-    PieceText text = bytes(page);
+    for (int i = 0; i < 200; ++i)
+        page += i % 50 == 0 ? "\r\n" : "\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80";
+    PieceText text = utf8(page);
     replace(text, 100, 0, std::u16string(130, u'b') + u"\r\n" + std::u16string(70, u'c'));
     text.type(250, 0, u"\n");
     const std::u16string plain = all(text);
     const auto isBreak = [](char16_t c) { return c == u'\r' || c == u'\n'; };
     for (std::size_t from = 0; from <= plain.size(); from += 7)
-        for (std::size_t to = from; to <= plain.size(); to += 5) {
+        for (std::size_t to = from; to <= plain.size(); to += 11) {
             std::size_t first = from;
             while (first < to && !isBreak(plain[first]))
                 ++first;

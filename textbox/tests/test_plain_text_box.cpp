@@ -362,11 +362,11 @@ void PlainTextBoxTest::editing_data() {
     const QVariant wordBack = key(QKeySequence::DeleteStartOfWord);
     const QVariant wordOn = key(QKeySequence::DeleteEndOfWord);
     QTest::newRow("a word back stops at a line break, and takes one line break at a time")
-        << "foo\n\n\n  " << QVariantList{toEnd, wordBack, wordBack, wordBack} << false
-        << "foo\n" << 4;
+        << "foo\n\n\n  " << QVariantList{toEnd, wordBack, wordBack, wordBack} << false << "foo\n"
+        << 4;
     QTest::newRow("a word back takes a CR LF whole")
-        << "foo\r\n\r\nbar"
-        << QVariantList{toEnd, key("Ctrl+Left"), wordBack, wordBack} << false << "foobar" << 3;
+        << "foo\r\n\r\nbar" << QVariantList{toEnd, key("Ctrl+Left"), wordBack, wordBack} << false
+        << "foobar" << 3;
     QTest::newRow("a word on stops at a line break, and takes one line break at a time")
         << "foo  \n\n\nbar"
         << QVariantList{key("Right"), key("Right"), key("Right"), wordOn, wordOn} << false
@@ -376,14 +376,18 @@ void PlainTextBoxTest::editing_data() {
     const int n = wideColumns_;
     const QString wordAfterAb = QStringLiteral("ab ") + QString(n - 2, QLatin1Char('x'));
     QTest::newRow("an edit far into the top row re-wraps the row above it")
-        << wordAfterAb + "\r\nend"
-        << QVariantList{int(QAbstractSlider::SliderSingleStepAdd), key("Down"), key("End"),
-                        key("Left"), key(QKeySequence::SelectEndOfDocument), key("Backspace")}
+        << wordAfterAb + "\r\nend" << QVariantList{int(QAbstractSlider::SliderSingleStepAdd),
+                                                   key("Down"),
+                                                   key("End"),
+                                                   key("Left"),
+                                                   key(QKeySequence::SelectEndOfDocument),
+                                                   key("Backspace")}
         << false << wordAfterAb.chopped(1) << n;
     QTest::newRow("undo far into the top row re-wraps the row above it")
         << QStringLiteral("ab ") + QString(n - 3, QLatin1Char('x')) + "\r\nend"
-        << QVariantList{key("Right"), key("Right"), key("Right"), key("End"), "x",
-                        int(QAbstractSlider::SliderSingleStepAdd), undo}
+        << QVariantList{key("Right"), key("Right"), key("Right"),
+                        key("End"),   "x",          int(QAbstractSlider::SliderSingleStepAdd),
+                        undo}
         << false << QStringLiteral("ab ") + QString(n - 3, QLatin1Char('x')) + "\r\nend" << n;
     // A line of over 4096 characters keeps a row start in 16, found by Ctrl+End: row 16 starts
     // a word after "ab ". A Backspace at the word's end lets the word join "ab ": Home goes to
@@ -464,12 +468,13 @@ void PlainTextBoxTest::clipboard() {
 }
 
 void PlainTextBoxTest::copyIsTheSelectionAsItWas_data() {
-    QTest::addColumn<QByteArray>("page"); // Windows-1252 bytes, or
+    QTest::addColumn<QByteArray>("page"); // UTF-8, or
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("pasted"); // at the start, before the copy
     QTest::addColumn<QString>("copied");
-    QTest::newRow("a page's bytes") << QByteArray("caf\xE9 \x80 \x93!\r\n") << QString()
-                                    << QString() << QStringLiteral("café € “!\r\n");
+    QTest::newRow("a page's bytes")
+        << QByteArray("caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9C\xF0\x9F\x98\x80!\r\n") << QString()
+        << QString() << QStringLiteral("café € “\U0001F600!\r\n");
     QTest::newRow("a pair and a mark") << QByteArray() << QStringLiteral("x\U0001F600e\u0301\u4E2D")
                                        << QString() << QStringLiteral("x\U0001F600e\u0301\u4E2D");
     QTest::newRow("across a paste")
@@ -489,7 +494,7 @@ void PlainTextBoxTest::copyIsTheSelectionAsItWas() {
     QFETCH(QString, copied);
     const auto box = makeBox(text);
     if (!page.isEmpty())
-        box->setWindows1252Text(std::make_shared<const std::string>(page.toStdString()));
+        box->setUtf8Text(std::make_shared<const std::string>(page.toStdString()));
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(pasted);
     if (!pasted.isEmpty())
@@ -687,7 +692,7 @@ void PlainTextBoxTest::textsFarLargerThanTheScreen() {
             page += "\r\n";
     const auto size = static_cast<qsizetype>(page.size());
     const auto box = makeBox({});
-    box->setWindows1252Text(std::make_shared<const std::string>(std::move(page)));
+    box->setUtf8Text(std::make_shared<const std::string>(std::move(page)));
     QAccessibleTextInterface* text = accessibleText(*box);
     box->viewport()->grab();
     QTest::keyClicks(box.get(), QStringLiteral("ab"));

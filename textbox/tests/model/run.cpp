@@ -1,7 +1,5 @@
 #include "run.h"
 
-#include "textbox/windows1252.h"
-
 #include <QApplication>
 #include <QClipboard>
 #include <QScrollBar>
@@ -85,7 +83,7 @@ std::optional<Failure> Run::step(const Step& step) {
     for (QKeySequence::StandardKey key : MoveKeys)
         moveKey = moveKey || (step.op == Step::Key && step.number == key);
     return compare(moveKey || step.op == Step::SetCursor ||
-                   (model_.changes > 0 && step.op != Step::SetText && step.op != Step::SetBytes));
+                   (model_.changes > 0 && step.op != Step::SetText && step.op != Step::SetUtf8));
 }
 
 std::optional<Failure> Run::act(const Step& step) {
@@ -97,16 +95,11 @@ std::optional<Failure> Run::act(const Step& step) {
         box.setPlainText(step.text);
         m.setText(step.text);
         break;
-    case Step::SetBytes: {
-        say(QStringLiteral("setWindows1252Text(bytes %1)").arg(quoted(step.text)));
-        auto bytes = std::make_shared<std::string>();
-        QString text;
-        for (QChar c : step.text) {
-            bytes->push_back(static_cast<char>(c.unicode()));
-            text += QChar(textbox::windows1252(static_cast<unsigned char>(c.unicode())));
-        }
-        box.setWindows1252Text(std::move(bytes));
-        m.setText(text);
+    case Step::SetUtf8: {
+        say(QStringLiteral("setUtf8Text(the UTF-8 of %1)").arg(quoted(step.text)));
+        const QByteArray utf8 = step.text.toUtf8(); // a lone surrogate, cut by shrinking, is lost
+        box.setUtf8Text(std::make_shared<const std::string>(utf8.toStdString()));
+        m.setText(QString::fromUtf8(utf8));
         break;
     }
     case Step::Type:

@@ -133,10 +133,7 @@ std::vector<Step> randomSteps(std::uint64_t run) {
                    randomText(random, mix, random.between(0, 20)) +
                        rowLongWords(random, random.between(4100, 9000), columns, false, true)));
     } else if (random.chance(15)) {
-        QString bytes;
-        for (int i = random.between(0, 400); i > 0; --i)
-            bytes += QChar(random.chance(50) ? random.between(0x20, 0x7E) : random.below(256));
-        add(stepOf(Step::SetBytes, 0, bytes));
+        add(stepOf(Step::SetUtf8, 0, randomText(random, mix, random.between(0, 1500))));
     } else {
         const int columns = columnsOf(Sizes[steps.front().number], font);
         QString text = random.chance(35) ? rowLongWords(random, random.between(100, 1500), columns)

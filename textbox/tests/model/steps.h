@@ -17,10 +17,10 @@ namespace model {
 struct Step {
     enum Op {
         SetText,
-        SetBytes, // setWindows1252Text; `text` holds one byte in each character
-        Type,     // one key event for each piece
-        Commit,   // an input method's commit string
-        Key,      // a standard key, `number` a QKeySequence::StandardKey
+        SetUtf8, // setUtf8Text with the UTF-8 of `text`
+        Type,    // one key event for each piece
+        Commit,  // an input method's commit string
+        Key,     // a standard key, `number` a QKeySequence::StandardKey
         Backspace,
         Click,
         Drag,

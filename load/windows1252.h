@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace textbox {
+namespace load {
 
 // The character that a byte of text in Windows-1252 stands for, as a page file's bytes are
 // shown. The five bytes that Windows-1252 leaves unassigned keep their own code points.
@@ -14,4 +14,4 @@ constexpr char16_t windows1252(unsigned char byte) {
     return byte >= 0x80 && byte <= 0x9F ? High80To9F[byte - 0x80] : char16_t(byte);
 }
 
-} // namespace textbox
+} // namespace load
