@@ -153,9 +153,10 @@ QString oneLine(const QString& path) {
     return shown;
 }
 
-Reading makePageTextOfFile(std::string& bytes) {
+std::optional<Reading> makePageTextOfFile(std::string& bytes) {
     const Reading reading = readingOf(bytes);
-    decodeToUtf8(bytes, reading);
+    if (!decodeToUtf8(bytes, reading))
+        return std::nullopt;
     makePageText(bytes);
     return reading;
 }
@@ -200,8 +201,11 @@ PageFile readPageFile(const QString& path) {
         filled += got;
     }
     bytes.resize(static_cast<std::size_t>(filled));
-    const Reading reading = makePageTextOfFile(bytes);
-    return {std::make_shared<const std::string>(std::move(bytes)), QString(), reading};
+    const std::optional<Reading> reading = makePageTextOfFile(bytes);
+    if (!reading)
+        return failure(path, QStringLiteral("This system cannot decode %1")
+                                 .arg(QLatin1String(nameOf(readingOf(bytes).encoding))));
+    return {std::make_shared<const std::string>(std::move(bytes)), QString(), *reading};
 }
 
 } // namespace load

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Reading a page file: read-only, never locked, closed before the call returns.
 namespace load {
 
@@ -20,8 +22,9 @@ struct PageFile {
 
 PageFile readPageFile(const QString& path);
 
-// Turns a page file's bytes into its page text, in place, and says how they were read.
-Reading makePageTextOfFile(std::string& bytes);
+// Turns a page file's bytes into its page text, in place, and says how they were read; none,
+// and the bytes as they were, where this system cannot decode the encoding they are in.
+std::optional<Reading> makePageTextOfFile(std::string& bytes);
 
 // The one line the page box shows instead of a page that could not be read.
 QString cannotOpenMessage(const QString& path, const QString& reason);

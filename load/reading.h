@@ -30,8 +30,9 @@ struct Reading {
 Reading readingOf(std::string_view bytes);
 
 // Rewrites the bytes as the UTF-8 of the text they hold in the encoding read: a byte order mark
-// is dropped, and every sequence not valid in the encoding becomes one U+FFFD.
-void decodeToUtf8(std::string& bytes, const Reading& reading);
+// is dropped, and every sequence not valid in the encoding becomes one U+FFFD. False, and the
+// bytes as they were, only where this system's libraries cannot decode the encoding.
+bool decodeToUtf8(std::string& bytes, const Reading& reading);
 
 // What the page box says of it: "Read as UTF-8, declared by the page".
 QString describe(const Reading& reading);

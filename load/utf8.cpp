@@ -1,7 +1,5 @@
 #include "load/utf8.h"
 
-#include "load/windows1252.h"
-
 #include <cstdint>
 #include <cstring>
 
@@ -114,9 +112,12 @@ void repairUtf8(std::string& bytes) {
     bytes = std::move(repaired);
 }
 
-void windows1252ToUtf8(std::string& bytes) {
-    const auto utf8Length = [](Byte byte) -> std::size_t {
-        const char16_t c = windows1252(byte);
+void singleByteToUtf8(std::string& bytes, const HighHalf& high) {
+    const auto character = [&](Byte byte) {
+        return byte < 0x80 ? char16_t(byte) : high[byte - 0x80];
+    };
+    const auto utf8Length = [&](Byte byte) -> std::size_t {
+        const char16_t c = character(byte);
         return c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
     };
     std::size_t length = 0;
@@ -129,7 +130,7 @@ void windows1252ToUtf8(std::string& bytes) {
     bytes.resize(length);
     char* out = bytes.data() + length;
     while (in > 0)
-        out = writeBefore(out, windows1252(static_cast<Byte>(bytes[--in])));
+        out = writeBefore(out, character(static_cast<Byte>(bytes[--in])));
 }
 
 } // namespace load

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -14,7 +15,11 @@ bool isValidUtf8(std::string_view bytes);
 // go on a sequence, and every sequence cut short, is one U+FFFD.
 void repairUtf8(std::string& bytes);
 
-// Rewrites bytes of Windows-1252 as UTF-8, in place: one byte, one character.
-void windows1252ToUtf8(std::string& bytes);
+// The characters of the bytes 0x80 to 0xFF in an encoding of one byte a character, in which
+// every byte below 0x80 is its ASCII character.
+using HighHalf = std::array<char16_t, 128>;
+
+// Rewrites bytes in such an encoding as UTF-8, in place: one byte, one character.
+void singleByteToUtf8(std::string& bytes, const HighHalf& high);
 
 } // namespace load

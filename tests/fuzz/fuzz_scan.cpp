@@ -1,8 +1,10 @@
-// libFuzzer target: any bytes as a page file, made into the page text and analysed as the
-// window analyses it, in one pass, against the lookups that search the page for each text
-// apart, and with the invariants that must hold for every page.
+// libFuzzer target: any bytes as a page file, read as the window reads it (byte order mark,
+// declaration, UTF-8 check, decoding) into the page text, and analysed as the window analyses
+// it, in one pass, against the lookups that search the page for each text apart, and with the
+// invariants that must hold for every page.
 
-#include "load/page_text.h"
+#include "load/page_file.h"
+#include "load/utf8.h"
 #include "scan/analysis.h"
 
 #include <algorithm>
@@ -21,6 +23,7 @@ void require(bool holds, const char* what) {
 }
 
 void checkPageText(std::string_view page) {
+    require(load::isValidUtf8(page), "the page text is UTF-8");
     require(page.empty() || page.ends_with("\r\n"), "every line ends with CR LF");
     for (std::size_t i = 0; i < page.size(); ++i) {
         if (page[i] == '\r')
@@ -53,10 +56,12 @@ void checkField(scan::Text page, const scan::Field& field) {
     require(found.value.empty() || (found.value.data() >= page.data() &&
                                     found.value.data() + found.value.size() <= page.data() + size),
             "a value is a part of the page");
-    require(field.shown.size() + 1 >= found.value.size() && found.value.ends_with(field.shown),
-            "the copyright repair removes at most the first character");
+    require(load::isValidUtf8(found.value), "a value is whole characters");
+    require(field.shown == found.value || (found.value.starts_with("\xC3\x82\xC2\xA9") &&
+                                           found.value.substr(2) == field.shown),
+            "the copyright repair removes only the capital A with circumflex before the sign");
     require(field.counter.has_value(), "a present tag is counted");
-    checkCounter(*field.counter, static_cast<scan::Pos>(field.shown.size()));
+    checkCounter(*field.counter, scan::utf16Length(field.shown));
 }
 
 // The content-first lookup runs only when the name-first search text does not occur.
@@ -70,7 +75,7 @@ void checkOrder(scan::Text page, const scan::Field& field, std::string_view word
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string page(reinterpret_cast<const char*>(data), size);
-    load::makePageText(page);
+    require(load::makePageTextOfFile(page).has_value(), "every encoding is decoded");
     checkPageText(page);
 
     const scan::Analysis analysis = scan::analysePage(page);
