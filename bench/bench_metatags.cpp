@@ -55,6 +55,9 @@ const NamedShape WindowShapes[] = {
     {"10 MB of <", {10'000'000, true, Tags::Early, Layout::NoBreak}},
     {"a title of 10 M letters", {10'000'000, true, Tags::Early, Layout::LongTitle}},
     {"20 M empty lines", {20'000'000, false, Tags::Early, Layout::EmptyLines}},
+    {"10 MB of UTF-8 in lines", {10'000'000, true, Tags::Late, Layout::Lines, Script::Every}},
+    {"100 MB of UTF-8 in lines", {100'000'000, true, Tags::Late, Layout::Lines, Script::Every}},
+    {"20 MB of UTF-8 on one line", {20'000'000, true, Tags::Late, Layout::OneLine, Script::Every}},
 };
 
 // The pages of the step table, and of the window's growth with the page.
@@ -70,8 +73,8 @@ void writeFile(const QString& path, const std::string& bytes) {
 // Each generated page is written once, to a folder that lives as long as the run.
 QString pageFile(const PageShape& shape) {
     static QTemporaryDir folder;
-    static std::map<std::tuple<std::size_t, bool, Tags, Layout>, QString> written;
-    auto& path = written[{shape.bytes, shape.crlf, shape.tags, shape.layout}];
+    static std::map<std::tuple<std::size_t, bool, Tags, Layout, Script>, QString> written;
+    auto& path = written[{shape.bytes, shape.crlf, shape.tags, shape.layout, shape.script}];
     if (path.isEmpty()) {
         path = folder.filePath(QStringLiteral("page-%1.html").arg(written.size()));
         writeFile(path, generatePage(shape));
@@ -216,9 +219,13 @@ const InteractionPage InteractionPages[] = {
     {"200 MB of <", {200'000'000, true, Tags::Early, Layout::NoBreak}},
     {"20 M empty lines", {20'000'000, false, Tags::Early, Layout::EmptyLines}},
     {"20 M CJK and emoji on one line", {20'000'000}, true},
+    {"200 MB of UTF-8 in lines", {200'000'000, true, Tags::Late, Layout::Lines, Script::Every}},
+    {"200 MB of UTF-8 on one line",
+     {200'000'000, true, Tags::Late, Layout::OneLine, Script::Every}},
 };
-// The pages of the window's rows: the shapes the box alone finds hardest.
-const char* const WindowInteractionPages[] = {"200 MB on one line", "200 MB of <"};
+// The pages of the window's rows: the shapes the box alone finds hardest, and pages of UTF-8.
+const char* const WindowInteractionPages[] = {
+    "200 MB on one line", "200 MB of <", "200 MB of UTF-8 in lines", "200 MB of UTF-8 on one line"};
 
 QString wideText(std::size_t length) {
     const QString pattern =
@@ -419,8 +426,9 @@ void registerAll() {
                 ->Repetitions(1);
         };
         for (const InteractionPage& page : InteractionPages)
-            addInteraction(std::string("Box/") + page.name + "/" + interaction.name,
-                           Interact<LoneBox, InteractionPage>, page, &interaction);
+            if (page.shape.script == Script::English)
+                addInteraction(std::string("Box/") + page.name + "/" + interaction.name,
+                               Interact<LoneBox, InteractionPage>, page, &interaction);
         for (const char* page : WindowInteractionPages)
             addInteraction(std::string("InWindow/") + page + "/" + interaction.name,
                            Interact<BoxInWindow, const char*>, page, &interaction);

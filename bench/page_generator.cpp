@@ -5,11 +5,16 @@
 
 namespace {
 
-constexpr std::array Words{"bread",     "The",     "bakery", "opens",  "at",       "six",
-                           "every",     "morning", "with",   "fresh",  "rye",      "and",
-                           "HTML",      "loaves",  "cakes",  "to",     "order",    "for",
-                           "Weddings",  "seeded",  "flour",  "ovens",  "warm",     "butter",
-                           "Sourdough", "crust",   "local",  "market", "Saturday", "a"};
+constexpr std::array<const char*, 30> English{
+    "bread",     "The",   "bakery",   "opens",  "at",       "six",    "every", "morning",
+    "with",      "fresh", "rye",      "and",    "HTML",     "loaves", "cakes", "to",
+    "order",     "for",   "Weddings", "seeded", "flour",    "ovens",  "warm",  "butter",
+    "Sourdough", "crust", "local",    "market", "Saturday", "a"};
+constexpr std::array<const char*, 30> EveryScript{
+    "хлеб",  "Свежий", "каждое", "утро",     "пекарня", "crème", "pâtisserie", "café",
+    "à",     "Zoë",    "面包",   "每天",     "早上",    "新鲜",  "焼きたて",   "パン",
+    "毎朝",  "خبز",    "طازج",   "كل",       "صباح",    "مخبز",  "🍞",          "🥐",
+    "bread", "and",    "the",    "Ελληνικά", "chleb",   "świeży"};
 
 // A small linear congruential generator: the same page on every machine.
 class Random {
@@ -23,42 +28,52 @@ private:
     std::uint64_t state_ = 42;
 };
 
-std::string words(Random& random, std::size_t length) {
+std::string words(Random& random, std::size_t length, Script script) {
+    const auto& list = script == Script::Every ? EveryScript : English;
     std::string text;
     while (text.size() < length) {
         if (!text.empty())
             text += ' ';
-        text += Words[random.next(Words.size())];
+        text += list[random.next(list.size())];
     }
     return text;
 }
 
-// One body line of 80 to 120 characters.
-std::string bodyLine(Random& random, std::size_t number) {
+// One body line of 80 to 120 bytes.
+std::string bodyLine(Random& random, std::size_t number, Script script) {
     const std::size_t length = 80 + random.next(41);
     const std::string n = std::to_string(number);
     std::string line;
     switch (random.next(4)) {
     case 0:
-        line = "<p class=\"text\">" + words(random, length - 24) + "</p>";
+        line = "<p class=\"text\">" + words(random, length - 24, script) + "</p>";
         break;
     case 1:
-        line = "<li><a href=\"/bread/" + n + ".html\">" + words(random, length - 35 - n.size()) +
-               "</a></li>";
+        line = "<li><a href=\"/bread/" + n + ".html\">" +
+               words(random, length - 35 - n.size(), script) + "</a></li>";
         break;
     case 2:
-        line = "<div id=\"part-" + n + "\"><span>" + words(random, length - 36 - n.size()) +
+        line = "<div id=\"part-" + n + "\"><span>" + words(random, length - 36 - n.size(), script) +
                "</span></div>";
         break;
     default:
-        line = "  <td>" + words(random, length - 12) + "</td>";
+        line = "  <td>" + words(random, length - 12, script) + "</td>";
         break;
     }
     return line;
 }
 
-std::string sevenTags(const char* eol) {
+std::string sevenTags(const char* eol, Script script) {
     const std::string e = eol;
+    if (script == Script::Every)
+        return "<title>Свежий хлеб каждое утро | 毎朝焼きたてパン | خبز طازج 🍞</title>" + e +
+               "<meta name=\"description\" content=\"Пекарня на углу: pâtisserie, 面包 et خبز "
+               "chaque matin.\">" +
+               e + "<meta content=\"хлеб, pain, 面包, パン, خبز, 🍞\" name=\"keywords\">" + e +
+               "<meta name=\"robots\" content=\"index, follow\" />" + e +
+               "<meta name=\"abstract\" content=\"Пекарня\">" + e +
+               "<meta name=\"author\" content=\"Zoë Boulanger\">" + e +
+               "<meta name=\"copyright\" content=\"\xC2\xA9 2026 Пекарня\"/>" + e;
     return "<title>Fresh bread every morning | The Corner Bakery</title>" + e +
            "<meta name=\"description\" content=\"The Corner Bakery bakes sourdough, rye and "
            "seeded loaves every morning from six.\">" +
@@ -74,7 +89,7 @@ std::string sevenTags(const char* eol) {
 
 std::string generatePage(const PageShape& shape) {
     const char* eol = shape.layout == Layout::OneLine ? "" : shape.crlf ? "\r\n" : "\n";
-    const std::string tags = sevenTags(eol);
+    const std::string tags = sevenTags(eol, shape.script);
     switch (shape.layout) {
     case Layout::NoBreak:
         return tags + std::string(shape.bytes, '<');
@@ -103,7 +118,7 @@ std::string generatePage(const PageShape& shape) {
     const std::size_t bodyEnd =
         shape.bytes - end.size() - (shape.tags == Tags::Late ? tags.size() : 0);
     for (std::size_t number = 1; page.size() + 122 < bodyEnd; ++number)
-        page += bodyLine(random, number) + eol;
+        page += bodyLine(random, number, shape.script) + eol;
     if (shape.tags == Tags::Late)
         page += tags;
     return page + end;

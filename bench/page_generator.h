@@ -19,11 +19,18 @@ enum class Tags {
     Absent, // nowhere: every search runs through the whole page and finds nothing
 };
 
+// The words of the page's text and of its tags.
+enum class Script {
+    English,
+    Every, // UTF-8: Cyrillic, accented Latin, Chinese, Japanese, Arabic and emoji mixed
+};
+
 struct PageShape {
     std::size_t bytes;
     bool crlf = true;
     Tags tags = Tags::Early;
     Layout layout = Layout::Lines;
+    Script script = Script::English;
 };
 
 std::string generatePage(const PageShape& shape);

@@ -375,3 +375,55 @@ TEST(Encodings, WhatThePageBoxSays) {
     EXPECT_EQ(load::describe({Encoding::Windows1252, Because::NothingDeclared}),
               QStringLiteral("Read as windows-1252: nothing declares another encoding"));
 }
+
+// Texts made of whole characters, the longest and the shortest of each length, and of pieces
+// that are not, at every offset of the sixteen bytes the check takes at once: a text is valid
+// exactly when no piece that is not was put in.
+TEST(Encodings, Utf8Validity) {
+    const std::string_view valid[] = {"a",
+                                      "\xC2\x80",
+                                      "\xDF\xBF",
+                                      "\xE0\xA0\x80",
+                                      "\xED\x9F\xBF",
+                                      "\xEE\x80\x80",
+                                      "\xEF\xBF\xBF",
+                                      "\xF0\x90\x80\x80",
+                                      "\xF4\x8F\xBF\xBF",
+                                      "\xF0\x9F\x98\x80"};
+    const std::string_view invalid[] = {"\x80",
+                                        "\xBF",
+                                        "\xC0\xAF",
+                                        "\xC1\xBF",
+                                        "\xC3",
+                                        "\xE0\x80\x80",
+                                        "\xE0\x9F\xBF",
+                                        "\xE2\x82",
+                                        "\xED\xA0\x80",
+                                        "\xED\xBF\xBF",
+                                        "\xF0\x80\x80\x80",
+                                        "\xF0\x8F\xBF\xBF",
+                                        "\xF0\x9F\x98",
+                                        "\xF4\x90\x80\x80",
+                                        "\xF5\x80\x80\x80",
+                                        "\xF8\x88\x80\x80\x80",
+                                        "\xFE",
+                                        "\xFF"};
+    std::uint32_t random = 7;
+    const auto below = [&](std::uint32_t n) {
+        random = random * 1103515245 + 12345;
+        return (random >> 16) % n;
+    };
+    for (int run = 0; run < 20000; ++run) {
+        std::string text;
+        const std::size_t pieces = below(40);
+        const bool spoiled = below(2) == 0;
+        const std::size_t spoiledAt = below(static_cast<std::uint32_t>(pieces + 1));
+        for (std::size_t piece = 0; piece <= pieces; ++piece) {
+            if (spoiled && piece == spoiledAt)
+                text += invalid[below(std::size(invalid))];
+            if (piece < pieces)
+                text += valid[below(std::size(valid))];
+        }
+        ASSERT_EQ(load::isValidUtf8(text), !spoiled) << testing::PrintToString(text);
+    }
+}
