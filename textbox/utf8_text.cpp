@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace textbox {
 
 namespace {
@@ -20,10 +24,32 @@ constexpr std::size_t unitsOf(Byte lead) {
     return lead >= 0xF0 ? 2 : 1;
 }
 
-// The code units of bytes[from, to), written so that the compiler vectorises the loop.
+// The code units of bytes[from, to), sixteen bytes at a time: each lane of `counts` adds one
+// for a byte that starts a character and one more for a lead of four bytes, and the lanes are
+// added up before they could overflow.
 std::size_t countUnits(const Byte* bytes, std::size_t from, std::size_t to) {
     std::size_t units = 0;
-    for (std::size_t i = from; i < to; ++i)
+    std::size_t i = from;
+#if defined(__SSE2__)
+    const auto sum = [](__m128i counts) {
+        const __m128i halves = _mm_sad_epu8(counts, _mm_setzero_si128());
+        return static_cast<std::size_t>(_mm_cvtsi128_si64(halves) +
+                                        _mm_cvtsi128_si64(_mm_unpackhi_epi64(halves, halves)));
+    };
+    while (i + 16 <= to) {
+        __m128i counts = _mm_setzero_si128();
+        for (int block = 0; block < 127 && i + 16 <= to; ++block, i += 16) {
+            const __m128i bytes16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            // Continuation bytes, 0x80 to 0xBF, are the signed bytes below -64.
+            const __m128i starts = _mm_cmpgt_epi8(bytes16, _mm_set1_epi8(-65));
+            const __m128i fourByteLeads = _mm_cmpgt_epi8(
+                _mm_subs_epu8(bytes16, _mm_set1_epi8(char(0xEF))), _mm_setzero_si128());
+            counts = _mm_sub_epi8(_mm_sub_epi8(counts, starts), fourByteLeads); // a match is -1
+        }
+        units += sum(counts);
+    }
+#endif
+    for (; i < to; ++i)
         units += std::size_t(!continues(bytes[i])) + std::size_t(bytes[i] >= 0xF0);
     return units;
 }
