@@ -1,5 +1,5 @@
 #include "app/qt_text.h"
-#include "load/page_text.h"
+#include "load/page_file.h"
 #include "scan/analysis.h"
 #include "tests/rule_pages.h"
 #include "tests/window_driver.h"
@@ -56,7 +56,7 @@ void AnalysisTest::windowShowsTheAnalysis_data() {
 void AnalysisTest::windowShowsTheAnalysis() {
     QFETCH(QByteArray, bytes);
     std::string page = bytes.toStdString();
-    load::makePageText(page);
+    QVERIFY(load::makePageTextOfFile(page));
     const scan::Analysis analysis = scan::analysePage(page);
 
     WindowDriver driver;

@@ -15,6 +15,7 @@ class PageFileTest : public QObject {
 
 private slots:
     void readsAWholeFile();
+    void theLimitCountsTheFilesBytes();
     void cannotOpen_data();
     void cannotOpen();
 
@@ -34,6 +35,24 @@ void PageFileTest::readsAWholeFile() {
     const load::PageFile page = load::readPageFile(path);
     QCOMPARE(page.error, QString());
     QCOMPARE(*page.text, std::string("<title>a</title>\r\nb\r\nc\r\n"));
+    QCOMPARE(load::describe(page.reading),
+             QStringLiteral("Read as UTF-8: the bytes are valid UTF-8"));
+}
+
+// A file of 256 MiB is read, whatever its text's length: here UTF-16 whose text is half as long.
+void PageFileTest::theLimitCountsTheFilesBytes() {
+    const QString path = folder_.filePath(QStringLiteral("utf-16.html"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\xFF\xFE");
+    QVERIFY(file.resize(load::MaxPageBytes)); // NUL characters, without writing them
+    file.close();
+    const load::PageFile page = load::readPageFile(path);
+    QCOMPARE(page.error, QString());
+    QCOMPARE(page.text->size(), std::size_t(load::MaxPageBytes / 2 - 1 + 2));
+    QCOMPARE(load::describe(page.reading),
+             QStringLiteral("Read as UTF-16LE, by its byte order mark"));
+    QVERIFY(QFile::remove(path));
 }
 
 QString PageFileTest::fifo() {
