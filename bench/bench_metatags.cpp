@@ -204,22 +204,6 @@ void Keystroke(benchmark::State& state, PageShape shape, bool atEnd) {
 
 // ---- Interactions: what a user does once the page shows, each on a page just shown ----
 
-// The pages of the interaction table.
-struct InteractionPage {
-    const char* name;
-    PageShape shape;
-    bool wide = false; // not the page's bytes: CJK and emoji, pasted into the box alone
-};
-const InteractionPage InteractionPages[] = {
-    {"100 MB in lines", {100'000'000, true, Tags::Late, Layout::Lines}},
-    {"200 MB on one line", {200'000'000, true, Tags::Late, Layout::OneLine}},
-    {"200 MB of <", {200'000'000, true, Tags::Early, Layout::NoBreak}},
-    {"20 M empty lines", {20'000'000, false, Tags::Early, Layout::EmptyLines}},
-    {"20 M CJK and emoji on one line", {20'000'000}, true},
-};
-// The pages of the window's rows: the shapes the box alone finds hardest.
-const char* const WindowInteractionPages[] = {"200 MB on one line", "200 MB of <"};
-
 QString wideText(std::size_t length) {
     const QString pattern =
         QStringLiteral("漢字かな交じり文と한글") + QString::fromUcs4(U"\U0001F600");
@@ -228,16 +212,73 @@ QString wideText(std::size_t length) {
     return text;
 }
 
+// HTML whose text is in a script that the toolkit lays out, of about `utf8Bytes` bytes in
+// UTF-8: words drawn in turn from `words`, `perLine` of them to a paragraph, each paragraph on a
+// line of its own or all on one.
+QString scriptPage(const QStringList& words, int perLine, const QString& lineEnd,
+                   std::size_t utf8Bytes) {
+    QString paragraphs;
+    for (int line = 0; line < 97; ++line) {
+        paragraphs += QStringLiteral("<p class=\"text\">");
+        for (int word = 0; word < perLine; ++word)
+            paragraphs += (word > 0 ? QStringLiteral(" ") : QString()) +
+                          words[(line * 7 + word * 3) % words.size()];
+        paragraphs += QStringLiteral("</p>") + lineEnd;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(paragraphs.toUtf8().size());
+    return paragraphs.repeated(static_cast<qsizetype>(utf8Bytes / bytes + 1));
+}
+
+const QStringList ArabicWords = {
+    QStringLiteral("مخبز"),    QStringLiteral("الحي"),    QStringLiteral("يفتح"),
+    QStringLiteral("في"),      QStringLiteral("السادسة"), QStringLiteral("صباحا"),
+    QStringLiteral("كل"),      QStringLiteral("يوم"),     QStringLiteral("خبز"),
+    QStringLiteral("طازج"),    QStringLiteral("وكعك"),    QStringLiteral("للمناسبات"),
+    QStringLiteral("بالعالم"), QStringLiteral("2026"),    QStringLiteral("مرحبا")};
+const QStringList HindiWords = {
+    QStringLiteral("ताज़ी"), QStringLiteral("रोटी"),  QStringLiteral("हर"),
+    QStringLiteral("सुबह"),  QStringLiteral("छह"),    QStringLiteral("बजे"),
+    QStringLiteral("क्षेत्र"), QStringLiteral("की"),    QStringLiteral("बेकरी"),
+    QStringLiteral("खुलती"), QStringLiteral("है"),     QStringLiteral("स्वादिष्ट"),
+    QStringLiteral("नमस्ते"), QStringLiteral("दुनिया"), QStringLiteral("2026")};
+
+QString arabicLines(std::size_t utf8Bytes) {
+    return scriptPage(ArabicWords, 12, QStringLiteral("\r\n"), utf8Bytes);
+}
+
+QString hindiLine(std::size_t utf8Bytes) {
+    return scriptPage(HindiWords, 12, QString(), utf8Bytes);
+}
+
+// The pages of the interaction table.
+struct InteractionPage {
+    const char* name;
+    PageShape shape;
+    // Not the page's bytes but this text, of `shape.bytes`, pasted into the box alone.
+    QString (*text)(std::size_t) = nullptr;
+};
+const InteractionPage InteractionPages[] = {
+    {"100 MB in lines", {100'000'000, true, Tags::Late, Layout::Lines}},
+    {"200 MB on one line", {200'000'000, true, Tags::Late, Layout::OneLine}},
+    {"200 MB of <", {200'000'000, true, Tags::Early, Layout::NoBreak}},
+    {"20 M empty lines", {20'000'000, false, Tags::Early, Layout::EmptyLines}},
+    {"20 M CJK and emoji on one line", {20'000'000}, wideText},
+    {"200 MB of Arabic in lines", {200'000'000}, arabicLines},
+    {"200 MB of Hindi on one line", {200'000'000}, hindiLine},
+};
+// The pages of the window's rows: the shapes the box alone finds hardest.
+const char* const WindowInteractionPages[] = {"200 MB on one line", "200 MB of <"};
+
 // The box alone, 700 by 500 pixels inside a window of its own.
 class LoneBox {
 public:
     explicit LoneBox(const InteractionPage& page) : box_(new PlainTextBox(&window_)) {
         static std::map<std::string, std::shared_ptr<const std::string>> bytes;
-        static std::map<std::string, QString> wide;
-        if (page.wide) {
-            QString& text = wide[page.name];
+        static std::map<std::string, QString> texts;
+        if (page.text) {
+            QString& text = texts[page.name];
             if (text.isEmpty())
-                text = wideText(page.shape.bytes);
+                text = page.text(page.shape.bytes);
             set_ = [this, &text] { box_->setPlainText(text); };
         } else {
             auto& page_ = bytes[page.name];
@@ -397,6 +438,58 @@ void Interact(benchmark::State& state, Page page, const Interaction* interaction
     QGuiApplication::clipboard()->clear();
 }
 
+// ---- A screenful of each script, shown by a new box and by a QPlainTextEdit ----
+
+const std::pair<const char*, QString> Screenfuls[] = {
+    {"Latin", QStringLiteral("The bakery opens at six every morning with fresh rye bread ")},
+    {"Arabic", QStringLiteral("مخبز الحي يفتح في السادسة صباحا كل يوم خبز طازج وكعك ")},
+    {"Hebrew", QStringLiteral("המאפייה פותחת בשש בבוקר לחם טרי ועוגות לכל אירוע ")},
+    {"Devanagari", QStringLiteral("क्षेत्र की बेकरी हर सुबह छह बजे ताज़ी रोटी के साथ खुलती है ")},
+    {"Thai", QStringLiteral("ร้านเบเกอรี่เปิดตอนหกโมงเช้า ขนมปังสดใหม่ทุกวัน ")},
+};
+
+// Forty lines of about ninety characters: more than a screen of the box.
+QString screenful(const QString& sentence) {
+    QString line;
+    while (line.size() < 90)
+        line += sentence;
+    return (line.trimmed() + QStringLiteral("\r\n")).repeated(40);
+}
+
+// The text set into a new box (or QPlainTextEdit) of the page box's size and font, until it
+// is painted; or, with `again`, the box painted again as it is.
+template <typename Box>
+void PaintScreenful(benchmark::State& state, const QString& sentence, bool again) {
+    const QString text = screenful(sentence);
+    QFont font(QStringLiteral("Courier New"));
+    font.setPointSizeF(8.25);
+    QWidget window;
+    window.resize(800, 600);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        qFatal("the window was not shown");
+    std::unique_ptr<Box> box;
+    const auto newBox = [&] {
+        box = std::make_unique<Box>(&window);
+        box->setFont(font);
+        box->setGeometry(0, 0, 700, 500);
+        box->show();
+        QApplication::processEvents();
+    };
+    newBox();
+    box->setPlainText(text);
+    box->viewport()->repaint();
+    for (auto _ : state) {
+        if (!again) {
+            state.PauseTiming();
+            newBox();
+            state.ResumeTiming();
+            box->setPlainText(text);
+        }
+        box->viewport()->repaint();
+    }
+}
+
 void registerAll() {
     const auto add = [](const std::string& name, auto function, auto... arguments) {
         benchmark::RegisterBenchmark(name.c_str(), function, arguments...)
@@ -425,6 +518,14 @@ void registerAll() {
             addInteraction(std::string("InWindow/") + page + "/" + interaction.name,
                            Interact<BoxInWindow, const char*>, page, &interaction);
     }
+    for (const auto& [script, sentence] : Screenfuls)
+        for (const bool again : {false, true}) {
+            const std::string how = again ? "/again" : "/shown";
+            add(std::string("PaintBox/") + script + how, PaintScreenful<PlainTextBox>, sentence,
+                again);
+            add(std::string("PaintToolkit/") + script + how, PaintScreenful<QPlainTextEdit>,
+                sentence, again);
+        }
     for (const std::size_t size : Sizes) {
         const std::string bytes = std::to_string(size);
         for (const bool crlf : {true, false}) {
