@@ -583,23 +583,33 @@ qreal TextRows::wordWidth(TextReader& text, std::size_t from, std::size_t to) co
     return width;
 }
 
-// The end of the most whole clusters from `from` that fit in `room`, at least one.
+// The end of the most whole clusters from `from` that fit in `room`, at least one: a word
+// longer than a row, measured in prefixes twice as long each time, then halving the difference.
 std::size_t TextRows::fittingEnd(TextReader& text, std::size_t from, std::size_t to,
                                  qreal room) const {
-    std::vector<std::size_t> ends;
-    for (std::size_t at = from; at < to;) {
-        at += text.clusterLength(at);
-        ends.push_back(std::min(at, to));
+    std::vector<std::size_t> ends{from + text.clusterLength(from)};
+    const auto end = [&](std::size_t clusters) {
+        while (ends.size() < clusters && ends.back() < to)
+            ends.push_back(ends.back() + text.clusterLength(ends.back()));
+        return std::min(to, ends[std::min(clusters, ends.size()) - 1]);
+    };
+    const auto fits = [&](std::size_t clusters) {
+        return metrics_.horizontalAdvance(shownText(textOf(text, from, end(clusters)))) <= room;
+    };
+    std::size_t fitting = 1, tooMany = 2;
+    while (end(tooMany) < to && fits(tooMany)) {
+        fitting = tooMany;
+        tooMany *= 2;
     }
-    std::size_t fits = 0, tooWide = ends.size();
-    while (tooWide - fits > 1) {
-        const std::size_t middle = (fits + tooWide) / 2;
-        if (metrics_.horizontalAdvance(shownText(textOf(text, from, ends[middle]))) <= room)
-            fits = middle;
+    tooMany = std::min(tooMany, ends.size() + (ends.back() < to ? 1 : 0));
+    while (tooMany - fitting > 1) {
+        const std::size_t middle = (fitting + tooMany) / 2;
+        if (fits(middle))
+            fitting = middle;
         else
-            tooWide = middle;
+            tooMany = middle;
     }
-    return ends[fits];
+    return end(fitting);
 }
 
 // Where the toolkit ends the tab at `tab` of a row laid out from `start`: at the next tab stop

@@ -401,6 +401,10 @@ void PlainTextBoxTest::otherWidthsStayInside_data() {
     QTest::newRow("tabs and controls")
         << repeated(QStringLiteral("a\tb") + QChar(0) + QChar(0x1B) + QChar(0x85), 60);
     QTest::newRow("right to left") << repeated(QStringLiteral("\u05E9\u05DC\u05D5\u05DD "), 60);
+    QTest::newRow("joined letters with nowhere to wrap") << repeated(QStringLiteral("مرحبا"), 100);
+    QTest::newRow("conjuncts") << repeated(QStringLiteral("क्षत्रिय नमस्ते "), 40);
+    QTest::newRow("tabs in a line that reads from the right")
+        << repeated(QStringLiteral("שלום\t文ab\t"), 30);
     QTest::newRow("zero-width characters and U+FEFF")
         << repeated(QStringLiteral("a\u200B\u200C\u200D\u2060\uFEFF b"), 60);
 }
@@ -572,6 +576,10 @@ void PlainTextBoxTest::drawnAsTheToolkitDrawsIt() {
                         .arg(paintedApart.size())
                         .arg(selections.size())
                         .arg(paintedApart.mid(0, 3).join(QStringLiteral(", ")));
+    // A screen reader reads the line in its own order, whatever order it is drawn in.
+    if (accessibleText(*box)->text(0, -1) != text)
+        problems
+            << QStringLiteral("a screen reader reads %1").arg(accessibleText(*box)->text(0, -1));
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
 }
 
