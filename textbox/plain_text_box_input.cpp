@@ -18,7 +18,6 @@
 #include <cmath>
 #include <vector>
 
-using textbox::Glyph;
 using textbox::Row;
 using textbox::RowGlyphs;
 

@@ -222,6 +222,7 @@ private slots:
     void otherWidthsStayInside();
     void drawnAsTheToolkitDrawsIt_data();
     void drawnAsTheToolkitDrawsIt();
+    void wrappedRightToLeftAsTheToolkit();
     void editing_data();
     void editing();
     void clipboard();
@@ -581,6 +582,20 @@ void PlainTextBoxTest::drawnAsTheToolkitDrawsIt() {
         problems
             << QStringLiteral("a screen reader reads %1").arg(accessibleText(*box)->text(0, -1));
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+}
+
+// Rows of a line that reads from the right, wrapped where QPlainTextEdit wraps them (after
+// blanks), are drawn where it draws them: from the left, the blank where a row wraps at its
+// left end taking no room.
+void PlainTextBoxTest::wrappedRightToLeftAsTheToolkit() {
+    const QString text = repeated(QStringLiteral("שלום עולם "), 12) + QStringLiteral("סוף");
+    const auto box = makeBox(text, BesideTheToolkit + QSize(0, 60));
+    const auto edit = toolkitBeside(*box, text);
+    box->setLineWrapMode(PlainTextBox::WidgetWidth);
+    edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    const Ink ink = inkOf(box->viewport()), toolkitInk = inkOf(edit->viewport());
+    QCOMPARE(ink.bounds(), toolkitInk.bounds());
+    QCOMPARE(unmatched(ink, toolkitInk, 0) + unmatched(toolkitInk, ink, 0), 0);
 }
 
 void PlainTextBoxTest::editing_data() {
