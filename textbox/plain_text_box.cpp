@@ -413,14 +413,15 @@ std::optional<std::pair<RowGlyphs, qreal>> PlainTextBox::shownRow(std::size_t po
     return std::nullopt;
 }
 
-// The box of the glyph at `position`, in the viewport, when its row is on screen.
+// The box of the glyph at `position`, in the viewport, when its row is on screen: that of its
+// first character, whose marks the toolkit may draw apart from it after a change of direction.
 std::optional<QRectF> PlainTextBox::cellAt(std::size_t position) const {
     const auto shown = shownRow(position);
     if (!shown)
         return std::nullopt;
     const auto& [glyphs, y] = *shown;
     qreal left = glyphs.xAt(position), right = left;
-    const auto spans = glyphs.spans(position, boundaries_.nextCluster(position));
+    const auto spans = glyphs.spans(position, boundaries_.boundaryFrom(position + 1));
     if (!spans.empty()) {
         left = spans.front().first;
         right = spans.back().second;
