@@ -207,26 +207,6 @@ void Keystroke(benchmark::State& state, PageShape shape, bool atEnd) {
 
 // ---- Interactions: what a user does once the page shows, each on a page just shown ----
 
-// The pages of the interaction table.
-struct InteractionPage {
-    const char* name;
-    PageShape shape;
-    bool wide = false; // not the page's bytes: CJK and emoji, pasted into the box alone
-};
-const InteractionPage InteractionPages[] = {
-    {"100 MB in lines", {100'000'000, true, Tags::Late, Layout::Lines}},
-    {"200 MB on one line", {200'000'000, true, Tags::Late, Layout::OneLine}},
-    {"200 MB of <", {200'000'000, true, Tags::Early, Layout::NoBreak}},
-    {"20 M empty lines", {20'000'000, false, Tags::Early, Layout::EmptyLines}},
-    {"20 M CJK and emoji on one line", {20'000'000}, true},
-    {"200 MB of UTF-8 in lines", {200'000'000, true, Tags::Late, Layout::Lines, Script::Every}},
-    {"200 MB of UTF-8 on one line",
-     {200'000'000, true, Tags::Late, Layout::OneLine, Script::Every}},
-};
-// The pages of the window's rows: the shapes the box alone finds hardest, and pages of UTF-8.
-const char* const WindowInteractionPages[] = {
-    "200 MB on one line", "200 MB of <", "200 MB of UTF-8 in lines", "200 MB of UTF-8 on one line"};
-
 QString wideText(std::size_t length) {
     const QString pattern =
         QStringLiteral("漢字かな交じり文と한글") + QString::fromUcs4(U"\U0001F600");
@@ -235,16 +215,43 @@ QString wideText(std::size_t length) {
     return text;
 }
 
+// The pages of the interaction table.
+struct InteractionPage {
+    const char* name;
+    PageShape shape;
+    // Not the page's bytes but this text, of `shape.bytes`, pasted into the box alone.
+    QString (*text)(std::size_t) = nullptr;
+};
+const InteractionPage InteractionPages[] = {
+    {"100 MB in lines", {100'000'000, true, Tags::Late, Layout::Lines}},
+    {"200 MB on one line", {200'000'000, true, Tags::Late, Layout::OneLine}},
+    {"200 MB of <", {200'000'000, true, Tags::Early, Layout::NoBreak}},
+    {"20 M empty lines", {20'000'000, false, Tags::Early, Layout::EmptyLines}},
+    {"20 M CJK and emoji on one line", {20'000'000}, wideText},
+    {"200 MB of Arabic in lines", {200'000'000, true, Tags::Late, Layout::Lines, Script::Arabic}},
+    {"200 MB of Hindi on one line",
+     {200'000'000, true, Tags::Late, Layout::OneLine, Script::Hindi}},
+    {"200 MB of UTF-8 in lines", {200'000'000, true, Tags::Late, Layout::Lines, Script::Every}},
+    {"200 MB of UTF-8 on one line",
+     {200'000'000, true, Tags::Late, Layout::OneLine, Script::Every}},
+};
+// The pages of the window's rows: the shapes the box alone finds hardest, and pages in scripts
+// beyond ASCII, read from their files in UTF-8.
+const char* const WindowInteractionPages[] = {
+    "200 MB on one line",        "200 MB of <",
+    "200 MB of UTF-8 in lines",  "200 MB of UTF-8 on one line",
+    "200 MB of Arabic in lines", "200 MB of Hindi on one line"};
+
 // The box alone, 700 by 500 pixels inside a window of its own.
 class LoneBox {
 public:
     explicit LoneBox(const InteractionPage& page) : box_(new PlainTextBox(&window_)) {
         static std::map<std::string, std::shared_ptr<const std::string>> bytes;
-        static std::map<std::string, QString> wide;
-        if (page.wide) {
-            QString& text = wide[page.name];
+        static std::map<std::string, QString> texts;
+        if (page.text) {
+            QString& text = texts[page.name];
             if (text.isEmpty())
-                text = wideText(page.shape.bytes);
+                text = page.text(page.shape.bytes);
             set_ = [this, &text] { box_->setPlainText(text); };
         } else {
             auto& page_ = bytes[page.name];
@@ -404,6 +411,58 @@ void Interact(benchmark::State& state, Page page, const Interaction* interaction
     QGuiApplication::clipboard()->clear();
 }
 
+// ---- A screenful of each script, shown by a new box and by a QPlainTextEdit ----
+
+const std::pair<const char*, QString> Screenfuls[] = {
+    {"Latin", QStringLiteral("The bakery opens at six every morning with fresh rye bread ")},
+    {"Arabic", QStringLiteral("مخبز الحي يفتح في السادسة صباحا كل يوم خبز طازج وكعك ")},
+    {"Hebrew", QStringLiteral("המאפייה פותחת בשש בבוקר לחם טרי ועוגות לכל אירוע ")},
+    {"Devanagari", QStringLiteral("क्षेत्र की बेकरी हर सुबह छह बजे ताज़ी रोटी के साथ खुलती है ")},
+    {"Thai", QStringLiteral("ร้านเบเกอรี่เปิดตอนหกโมงเช้า ขนมปังสดใหม่ทุกวัน ")},
+};
+
+// Forty lines of about ninety characters: more than a screen of the box.
+QString screenful(const QString& sentence) {
+    QString line;
+    while (line.size() < 90)
+        line += sentence;
+    return (line.trimmed() + QStringLiteral("\r\n")).repeated(40);
+}
+
+// The text set into a new box (or QPlainTextEdit) of the page box's size and font, until it
+// is painted; or, with `again`, the box painted again as it is.
+template <typename Box>
+void PaintScreenful(benchmark::State& state, const QString& sentence, bool again) {
+    const QString text = screenful(sentence);
+    QFont font(QStringLiteral("Courier New"));
+    font.setPointSizeF(8.25);
+    QWidget window;
+    window.resize(800, 600);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        qFatal("the window was not shown");
+    std::unique_ptr<Box> box;
+    const auto newBox = [&] {
+        box = std::make_unique<Box>(&window);
+        box->setFont(font);
+        box->setGeometry(0, 0, 700, 500);
+        box->show();
+        QApplication::processEvents();
+    };
+    newBox();
+    box->setPlainText(text);
+    box->viewport()->repaint();
+    for (auto _ : state) {
+        if (!again) {
+            state.PauseTiming();
+            newBox();
+            state.ResumeTiming();
+            box->setPlainText(text);
+        }
+        box->viewport()->repaint();
+    }
+}
+
 void registerAll() {
     const auto add = [](const std::string& name, auto function, auto... arguments) {
         benchmark::RegisterBenchmark(name.c_str(), function, arguments...)
@@ -426,13 +485,21 @@ void registerAll() {
                 ->Repetitions(1);
         };
         for (const InteractionPage& page : InteractionPages)
-            if (page.shape.script == Script::English)
+            if (page.shape.script != Script::Every) // in the window only
                 addInteraction(std::string("Box/") + page.name + "/" + interaction.name,
                                Interact<LoneBox, InteractionPage>, page, &interaction);
         for (const char* page : WindowInteractionPages)
             addInteraction(std::string("InWindow/") + page + "/" + interaction.name,
                            Interact<BoxInWindow, const char*>, page, &interaction);
     }
+    for (const auto& [script, sentence] : Screenfuls)
+        for (const bool again : {false, true}) {
+            const std::string how = again ? "/again" : "/shown";
+            add(std::string("PaintBox/") + script + how, PaintScreenful<PlainTextBox>, sentence,
+                again);
+            add(std::string("PaintToolkit/") + script + how, PaintScreenful<QPlainTextEdit>,
+                sentence, again);
+        }
     for (const std::size_t size : Sizes) {
         const std::string bytes = std::to_string(size);
         for (const bool crlf : {true, false}) {

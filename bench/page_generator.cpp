@@ -28,13 +28,32 @@ private:
     std::uint64_t state_ = 42;
 };
 
+constexpr std::array<const char*, 15> Arabic{"مخبز",  "الحي",      "يفتح",    "في",   "السادسة",
+                                             "صباحا", "كل",        "يوم",     "خبز",  "طازج",
+                                             "وكعك",  "للمناسبات", "بالعالم", "2026", "مرحبا"};
+constexpr std::array<const char*, 15> Hindi{"ताज़ी", "रोटी",    "हर",   "सुबह",   "छह",
+                                            "बजे",   "क्षेत्र",    "की",   "बेकरी",  "खुलती",
+                                            "है",    "स्वादिष्ट", "नमस्ते", "दुनिया", "2026"};
+
 std::string words(Random& random, std::size_t length, Script script) {
-    const auto& list = script == Script::Every ? EveryScript : English;
+    const auto pick = [&]() -> const char* {
+        switch (script) {
+        case Script::Every:
+            return EveryScript[random.next(EveryScript.size())];
+        case Script::Arabic:
+            return Arabic[random.next(Arabic.size())];
+        case Script::Hindi:
+            return Hindi[random.next(Hindi.size())];
+        case Script::English:
+            break;
+        }
+        return English[random.next(English.size())];
+    };
     std::string text;
     while (text.size() < length) {
         if (!text.empty())
             text += ' ';
-        text += list[random.next(list.size())];
+        text += pick();
     }
     return text;
 }
@@ -65,7 +84,7 @@ std::string bodyLine(Random& random, std::size_t number, Script script) {
 
 std::string sevenTags(const char* eol, Script script) {
     const std::string e = eol;
-    if (script == Script::Every)
+    if (script != Script::English)
         return "<title>Свежий хлеб каждое утро | 毎朝焼きたてパン | خبز طازج 🍞</title>" + e +
                "<meta name=\"description\" content=\"Пекарня на углу: pâtisserie, 面包 et خبز "
                "chaque matin.\">" +

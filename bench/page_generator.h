@@ -22,7 +22,9 @@ enum class Tags {
 // The words of the page's text and of its tags.
 enum class Script {
     English,
-    Every, // UTF-8: Cyrillic, accented Latin, Chinese, Japanese, Arabic and emoji mixed
+    Every,  // UTF-8: Cyrillic, accented Latin, Chinese, Japanese, Arabic and emoji mixed
+    Arabic, // UTF-8, right to left and joined
+    Hindi,  // UTF-8, Devanagari with its conjuncts
 };
 
 struct PageShape {

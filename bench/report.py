@@ -23,9 +23,12 @@ TARGETS = {"100 MB in lines": 5, "10 MB of UTF-8 in lines": 1, "100 MB of UTF-8 
 BARE_BOX_SECONDS = 30  # a bare QPlainTextEdit that takes longer is stopped
 INTERACTION_SUFFIX = "/iterations:1/repeats:1/manual_time"
 BOX_PAGES = ["100 MB in lines", "200 MB on one line", "200 MB of <", "20 M empty lines",
-             "20 M CJK and emoji on one line"]
+             "20 M CJK and emoji on one line", "200 MB of Arabic in lines",
+             "200 MB of Hindi on one line"]
+SCRIPTS = ["Latin", "Arabic", "Hebrew", "Devanagari", "Thai"]
 WINDOW_PAGES = ["200 MB on one line", "200 MB of <", "200 MB of UTF-8 in lines",
-                "200 MB of UTF-8 on one line"]
+                "200 MB of UTF-8 on one line", "200 MB of Arabic in lines",
+                "200 MB of Hindi on one line"]
 INTERACTIONS = ["Ctrl+End", "Ctrl+End after a key at the start",
                 "scroll bar dragged to the middle", "Page Down in the middle",
                 "wheel in the middle", "click in the middle", "double click in the middle",
@@ -133,6 +136,22 @@ def print_interactions(seconds):
     print(f"\nThe slowest: {ms(slowest)} ms.")
 
 
+def print_screenfuls(seconds):
+    print("\nA screenful of each script (forty lines of ninety characters) set into a new box of"
+          " the page box's size and font until it is painted, and painted again as it is,"
+          " beside a QPlainTextEdit of the same size and font, ms:\n")
+    print("| script | box: shown | QPlainTextEdit: shown | ratio | box: painted again |"
+          " QPlainTextEdit: painted again | ratio |")
+    print("|---|---|---|---|---|---|---|")
+    for script in SCRIPTS:
+        cells = []
+        for how in ("shown", "again"):
+            box = seconds[f"PaintBox/{script}/{how}"]
+            toolkit = seconds[f"PaintToolkit/{script}/{how}"]
+            cells += [ms(box), ms(toolkit), f"{box / toolkit:.2f}"]
+        print(f"| {script} | " + " | ".join(cells) + " |")
+
+
 def main():
     seconds = run_benchmarks()
     print(f"Machine: {machine()}\n")
@@ -207,6 +226,7 @@ def main():
         os.remove(path)
 
         print_interactions(seconds)
+        print_screenfuls(seconds)
         path = os.path.join(folder, "page-256MiB.html")
         write_page(COPIED_PAGE, path)
         copied, read = copy_memory(path)

@@ -288,7 +288,8 @@ void PlainTextBox::followHorizontally(std::size_t position) {
         shift_ = column - fit;
     for (;;) {
         const RowGlyphs glyphs = glyphsOf(row);
-        if (glyphs.from >= position || (position <= glyphs.end() && glyphs.xAt(position) <= width))
+        if (glyphs.from >= position || (position <= glyphs.end() && glyphs.xAt(position) >= 0 &&
+                                        glyphs.xAt(position) <= width))
             return;
         ++shift_;
     }
@@ -321,26 +322,20 @@ void PlainTextBox::drawRow(QPainter& painter, const Row& row, qreal y) const {
         return selectionStart <= position && position < selectionEnd;
     };
     const QPalette& colours = palette();
+    const qreal height = rows_.lineHeight();
 
-    qreal selectedFrom = -1, selectedTo = -1;
-    for (const Glyph& glyph : glyphs.glyphs)
-        if (selected(glyph.position)) {
-            if (selectedFrom < 0)
-                selectedFrom = glyph.x;
-            selectedTo = glyph.x + glyph.width;
-        }
     // A selected line break shows as one selected blank.
-    if (row.endsLine && row.end < text_.size() && selected(row.end) && glyphs.end() == row.end) {
-        if (selectedFrom < 0)
-            selectedFrom = glyphs.width;
-        selectedTo = glyphs.width + rows_.cellWidth();
-    }
-    if (selectedFrom >= 0)
-        painter.fillRect(
-            QRectF(Margin + selectedFrom, y, selectedTo - selectedFrom, rows_.lineHeight()),
-            colours.color(QPalette::Highlight));
-
+    if (row.endsLine && row.end < text_.size() && selected(row.end) && glyphs.end() == row.end)
+        painter.fillRect(QRectF(Margin + glyphs.width, y, rows_.cellWidth(), height),
+                         colours.color(QPalette::Highlight));
     const qreal baseline = y + rows_.ascent();
+    if (glyphs.layout) {
+        drawLaidOut(painter, glyphs, y);
+        return;
+    }
+    for (const auto& [left, right] : glyphs.spans(selectionStart, selectionEnd))
+        painter.fillRect(QRectF(Margin + left, y, right - left, height),
+                         colours.color(QPalette::Highlight));
     const auto& list = glyphs.glyphs;
     for (std::size_t i = 0; i < list.size();) {
         const Glyph& glyph = list[i];
@@ -372,33 +367,76 @@ void PlainTextBox::drawRow(QPainter& painter, const Row& row, qreal y) const {
     }
 }
 
-// The box of the glyph at `position`, in the viewport, when its row is on screen.
-std::optional<QRectF> PlainTextBox::cellAt(std::size_t position) const {
+// A row that the toolkit lays out, drawn as it draws it, on the row's baseline whatever the
+// heights of the faces it takes; the selection's background, which it paints as high as its
+// line, is kept within the row.
+void PlainTextBox::drawLaidOut(QPainter& painter, const RowGlyphs& glyphs, qreal y) const {
+    const QTextLine line = glyphs.layout->lineAt(0);
+    const QPointF origin(Margin + glyphs.offset, y + rows_.ascent() - line.ascent());
+    const QPalette& colours = palette();
+    const auto [selectionStart, selectionEnd] = selection();
+    const std::size_t from = std::max(selectionStart, glyphs.from);
+    const std::size_t to = std::min(selectionEnd, glyphs.end());
+    QList<QTextLayout::FormatRange> selected;
+    if (from < to) {
+        QTextLayout::FormatRange range;
+        range.start = static_cast<int>(from - glyphs.from);
+        range.length = static_cast<int>(to - from);
+        range.format.setBackground(colours.brush(QPalette::Highlight));
+        painter.save();
+        painter.setClipRect(QRectF(0, y, viewport()->width(), rows_.lineHeight()),
+                            Qt::IntersectClip);
+        painter.setPen(Qt::NoPen);
+        glyphs.layout->draw(&painter, origin, {range});
+        painter.restore();
+        range.format = {};
+        range.format.setForeground(colours.brush(QPalette::HighlightedText));
+        selected.append(range);
+    }
+    painter.setPen(colours.color(QPalette::Text));
+    glyphs.layout->draw(&painter, origin, selected);
+}
+
+// The glyphs of the row that shows the caret at `position`, and where the row is drawn, when
+// it is on screen.
+std::optional<std::pair<RowGlyphs, qreal>> PlainTextBox::shownRow(std::size_t position) const {
     qreal y = firstRowY();
     for (const Row& row : shown_) {
         if (row.holds(position)) {
-            const RowGlyphs glyphs = glyphsOf(row);
+            RowGlyphs glyphs = glyphsOf(row);
             if (position < glyphs.from)
                 return std::nullopt;
-            const qreal x = glyphs.xAt(position);
-            qreal width = 0;
-            for (const Glyph& glyph : glyphs.glyphs)
-                if (glyph.position == position)
-                    width = glyph.width;
-            return QRectF(Margin + x, y, width, rows_.lineHeight());
+            return std::pair{std::move(glyphs), y};
         }
         y += rows_.lineHeight();
     }
     return std::nullopt;
 }
 
+// The box of the glyph at `position`, in the viewport, when its row is on screen: that of its
+// first character, whose marks the toolkit may draw apart from it after a change of direction.
+std::optional<QRectF> PlainTextBox::cellAt(std::size_t position) const {
+    const auto shown = shownRow(position);
+    if (!shown)
+        return std::nullopt;
+    const auto& [glyphs, y] = *shown;
+    qreal left = glyphs.xAt(position), right = left;
+    const auto spans = glyphs.spans(position, boundaries_.boundaryFrom(position + 1));
+    if (!spans.empty()) {
+        left = spans.front().first;
+        right = spans.back().second;
+    }
+    return QRectF(Margin + left, y, right - left, rows_.lineHeight());
+}
+
 QRect PlainTextBox::caretRect() const {
-    const auto cell = cellAt(caret_);
-    if (!cell)
+    const auto shown = shownRow(caret_);
+    if (!shown)
         return {};
+    const auto& [glyphs, y] = *shown;
     // A blank hanging past the edge would put the caret out of view.
-    const qreal x = std::min(cell->x(), Margin + textWidth());
-    return QRectF(x, cell->y(), caretWidth(), cell->height()).toAlignedRect();
+    const qreal x = std::min(Margin + glyphs.xAt(caret_), Margin + textWidth());
+    return QRectF(x, y, caretWidth(), rows_.lineHeight()).toAlignedRect();
 }
 
 // The scroll bars keep the application's looks when the box is given, say, blue text.

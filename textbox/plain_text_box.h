@@ -130,6 +130,8 @@ private:
     void ensureVisible(std::size_t position);
     void followHorizontally(std::size_t position);
     void drawRow(QPainter& painter, const textbox::Row& row, qreal y) const;
+    void drawLaidOut(QPainter& painter, const textbox::RowGlyphs& glyphs, qreal y) const;
+    std::optional<std::pair<textbox::RowGlyphs, qreal>> shownRow(std::size_t position) const;
     std::optional<QRectF> cellAt(std::size_t position) const;
     QRect caretRect() const;
     void keepScrollBarsPalette();

@@ -18,7 +18,6 @@
 #include <cmath>
 #include <vector>
 
-using textbox::Glyph;
 using textbox::Row;
 using textbox::RowGlyphs;
 
@@ -112,9 +111,9 @@ std::size_t PlainTextBox::positionAt(QPointF point) const {
 
 std::size_t PlainTextBox::positionInRow(const Row& row, qreal x) const {
     const RowGlyphs glyphs = glyphsOf(row);
-    for (const Glyph& glyph : glyphs.glyphs)
-        if (x < glyph.x + glyph.width / 2)
-            return glyph.position;
+    const std::size_t position = glyphs.positionAt(x);
+    if (position < glyphs.end())
+        return position;
     return glyphs.end() < row.end ? glyphs.end() : rowEnd(row);
 }
 
@@ -179,11 +178,17 @@ void PlainTextBox::moveCaret(Move move, bool select) {
     bool vertical = false;
     switch (move) {
     case Move::NextChar:
-        target = collapse ? to : boundaries_.nextCluster(caret_);
+    case Move::PreviousChar: {
+        // In a line that reads from right to left, Right goes back and Left on, as in
+        // QPlainTextEdit.
+        const bool onwards = (move == Move::NextChar) != rows_.rightToLeft(caret_);
+        if (collapse)
+            target = onwards ? to : from;
+        else
+            target =
+                onwards ? boundaries_.nextCluster(caret_) : boundaries_.previousCluster(caret_);
         break;
-    case Move::PreviousChar:
-        target = collapse ? from : boundaries_.previousCluster(caret_);
-        break;
+    }
     case Move::NextWord:
         target = boundaries_.nextWord(caret_);
         break;

@@ -3,10 +3,12 @@
 #include "textbox/text_reader.h"
 
 #include <QChar>
+#include <QGlyphRun>
 #include <QRectF>
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace textbox {
 
@@ -36,8 +38,56 @@ constexpr int TabColumns = 8;
 // Rows are measured in floating point; a row that fits to within this still fits.
 constexpr qreal FitTolerance = 0.01;
 
+// A line's start is looked for this far back from a row of it that is not the long line's.
+constexpr std::size_t LineStartReach = 1 << 20;
+// The rows the toolkit lays out that are kept, and the words measured.
+constexpr int KeptLayouts = 256;
+constexpr qsizetype KeptWords = 1 << 16;
+
 bool isBlank(char16_t c) {
     return c == u' ' || c == u'\t';
+}
+
+// The characters that the toolkit's layout draws as they must be: right-to-left scripts (and
+// the marks that set a direction), scripts whose letters join, reorder or stack (Arabic,
+// Indic, Thai, Khmer, Myanmar, Hangul jamo), and the characters that make one glyph of a
+// sequence (the joiners, variation selectors, regional indicators, skin tones, tags).
+constexpr std::pair<char32_t, char32_t> LaidOutRanges[] = {
+    {0x0590, 0x08FF},   {0x0900, 0x0DFF},   {0x0E00, 0x0EFF},   {0x0F00, 0x109F},
+    {0x1100, 0x11FF},   {0x1700, 0x18AF},   {0x1900, 0x1AFF},   {0x1B00, 0x1C4F},
+    {0x1CD0, 0x1CFF},   {0x200C, 0x200F},   {0x202A, 0x202E},   {0x2066, 0x2069},
+    {0xA800, 0xA82F},   {0xA840, 0xA8FF},   {0xA900, 0xA9FF},   {0xAA00, 0xAAFF},
+    {0xABC0, 0xABFF},   {0xD7B0, 0xD7FF},   {0xFB1D, 0xFDFF},   {0xFE00, 0xFE0F},
+    {0xFE70, 0xFEFE},   {0x10800, 0x10FFF}, {0x11000, 0x11FFF}, {0x1E800, 0x1EFFF},
+    {0x1F1E6, 0x1F1FF}, {0x1F3FB, 0x1F3FF}, {0xE0000, 0xE0FFF},
+};
+
+bool needsLayout(char32_t c) {
+    if (c < LaidOutRanges[0].first)
+        return false;
+    const auto after =
+        std::upper_bound(std::begin(LaidOutRanges), std::end(LaidOutRanges), c,
+                         [](char32_t value, const std::pair<char32_t, char32_t>& range) {
+                             return value < range.first;
+                         });
+    return c <= (after - 1)->second;
+}
+
+// The characters as the layout is given them: a control character, which the toolkit draws as
+// nothing or takes for a line's end, shows as a box.
+QString shownText(QString characters) {
+    for (QChar& c : characters)
+        if ((isControl(c.unicode()) && c != u'\t') || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = QChar(0x25AF);
+    return characters;
+}
+
+QString textOf(TextReader& text, std::size_t from, std::size_t to) {
+    QString characters(static_cast<qsizetype>(to - from), Qt::Uninitialized);
+    for (std::size_t at = from; at < to; ++at)
+        characters[static_cast<qsizetype>(at - from)] = QChar(text[at]);
+    return characters;
 }
 
 // Whether a character on the font's grid can be drawn in a run with others without being
@@ -61,13 +111,56 @@ bool drawsInRun(char32_t c) {
 } // namespace
 
 qreal RowGlyphs::xAt(std::size_t position) const {
+    if (layout)
+        return offset + layout->lineAt(0).cursorToX(
+                            static_cast<int>(std::clamp(position, from, end()) - from));
     for (const Glyph& glyph : glyphs)
         if (position < glyph.position + glyph.length)
             return glyph.x;
     return width;
 }
 
-TextRows::TextRows(const PieceText& text) : text_(text), metrics_(font_) {
+std::size_t RowGlyphs::positionAt(qreal x) const {
+    if (layout)
+        return from + static_cast<std::size_t>(layout->lineAt(0).xToCursor(x - offset));
+    for (const Glyph& glyph : glyphs)
+        if (x < glyph.x + glyph.width / 2)
+            return glyph.position;
+    return end();
+}
+
+std::vector<std::pair<qreal, qreal>> RowGlyphs::spans(std::size_t first, std::size_t last) const {
+    first = std::max(first, from);
+    last = std::min(last, end());
+    std::vector<std::pair<qreal, qreal>> out;
+    if (first >= last)
+        return out;
+    if (!layout) {
+        for (const Glyph& glyph : glyphs)
+            if (glyph.position >= first && glyph.position < last) {
+                if (out.empty())
+                    out.push_back({glyph.x, glyph.x});
+                out.back().second = glyph.x + glyph.width;
+            }
+        return out;
+    }
+    for (const QGlyphRun& run :
+         layout->glyphRuns(static_cast<int>(first - from), static_cast<int>(last - first))) {
+        const QRectF box = run.boundingRect();
+        out.push_back({offset + box.left(), offset + box.right()});
+    }
+    std::sort(out.begin(), out.end());
+    // Runs side by side (a change of font) make one span.
+    std::vector<std::pair<qreal, qreal>> joined;
+    for (const auto& span : out)
+        if (!joined.empty() && span.first <= joined.back().second + 0.5)
+            joined.back().second = std::max(joined.back().second, span.second);
+        else
+            joined.push_back(span);
+    return joined;
+}
+
+TextRows::TextRows(const PieceText& text) : text_(text), metrics_(font_), layouts_(KeptLayouts) {
     setFont(font_);
 }
 
@@ -84,6 +177,8 @@ void TextRows::setFont(const QFont& font) {
             isControl(static_cast<char16_t>(c)) ? cell_ : metrics_.horizontalAdvance(QChar(c));
     codePoints_.clear();
     clusters_.clear();
+    words_.clear();
+    layouts_.clear();
     longLine_.rowStarts.clear();
 }
 
@@ -98,9 +193,11 @@ void TextRows::setWrapping(bool wrapping, qreal width) {
 
 void TextRows::reset() {
     longLine_ = {};
+    lineDirection_ = {None, false};
 }
 
 void TextRows::changed(const Change& change) {
+    lineDirection_ = {None, false};
     LongLine& line = longLine_;
     if (line.start == None)
         return;
@@ -351,6 +448,12 @@ Row TextRows::wrap(TextReader& text, std::size_t start) const {
         if (isLineBreak(c))
             return endRow(text, start, position);
         const Measured measured = measure(text, position, x);
+        // The toolkit lays out rows that need it, and places the tabs of a line that reads
+        // from the right.
+        if (((c >= 0x300 || measured.length > 1) &&
+             laidOutCluster(text, position, measured.length)) ||
+            (c == u'\t' && lineRightToLeft(text, start)))
+            return wrapLaidOut(text, start, rowEnd);
         const bool blank = measured.length == 1 && isBlank(c);
         if (x + measured.extent.width > limit && position > start) {
             if (blank) // a blank that does not fit hangs at the end of the row
@@ -414,6 +517,9 @@ std::optional<Row> TextRows::rowBefore(std::size_t start) const {
 
 RowGlyphs TextRows::glyphs(const Row& row, std::size_t from, qreal maxWidth) const {
     TextReader text(text_);
+    const bool rightToLeft = lineRightToLeft(text, row.start);
+    if (rightToLeft)
+        return laidOutGlyphs(text, row, from, maxWidth, true);
     RowGlyphs out;
     out.from = from;
     qreal x = 0;
@@ -422,6 +528,9 @@ RowGlyphs TextRows::glyphs(const Row& row, std::size_t from, qreal maxWidth) con
     // would otherwise be measured and drawn whole at each paint.
     while (position < row.end && x <= maxWidth && position - from < MaxRowLength) {
         const Measured measured = measure(text, position, x);
+        if ((text[position] >= 0x300 || measured.length > 1) &&
+            laidOutCluster(text, position, measured.length))
+            return laidOutGlyphs(text, row, from, maxWidth, false);
         const Extent& extent = measured.extent;
         out.glyphs.push_back({position, static_cast<std::uint32_t>(measured.length), extent.kind, x,
                               extent.width, extent.inkOffset});
@@ -432,6 +541,232 @@ RowGlyphs TextRows::glyphs(const Row& row, std::size_t from, qreal maxWidth) con
     out.text.resize(static_cast<qsizetype>(position - from));
     text_.read(from, position - from, reinterpret_cast<char16_t*>(out.text.data()));
     return out;
+}
+
+// ---- Rows that the toolkit lays out ----
+
+bool TextRows::laidOutCluster(TextReader& text, std::size_t position, std::size_t length) const {
+    for (std::size_t at = position; at < position + length;) {
+        std::size_t codePointLength = 0;
+        if (needsLayout(text.codePointAt(at, codePointLength)))
+            return true;
+        at += codePointLength;
+    }
+    return false;
+}
+
+// A word: up to the next blank or line break, at most to `end`.
+std::size_t TextRows::wordEnd(TextReader& text, std::size_t position, std::size_t end) const {
+    while (position < end) {
+        const char16_t c = text[position];
+        if (isLineBreak(c))
+            break;
+        const std::size_t length = text.clusterLength(position);
+        if (length == 1 && isBlank(c))
+            break;
+        position += length;
+    }
+    return position;
+}
+
+// Words are measured whole, as the layout shapes them; a blank breaks every join, so that a
+// row is as wide as its words and blanks.
+qreal TextRows::wordWidth(TextReader& text, std::size_t from, std::size_t to) const {
+    const QString word = textOf(text, from, to);
+    const auto found = words_.constFind(word);
+    if (found != words_.constEnd())
+        return *found;
+    if (words_.size() >= KeptWords)
+        words_.clear();
+    const qreal width = metrics_.horizontalAdvance(shownText(word));
+    words_.insert(word, width);
+    return width;
+}
+
+// The end of the most whole clusters from `from` that fit in `room`, at least one: a word
+// longer than a row, measured in prefixes twice as long each time, then halving the difference.
+std::size_t TextRows::fittingEnd(TextReader& text, std::size_t from, std::size_t to,
+                                 qreal room) const {
+    std::vector<std::size_t> ends{from + text.clusterLength(from)};
+    const auto end = [&](std::size_t clusters) {
+        while (ends.size() < clusters && ends.back() < to)
+            ends.push_back(ends.back() + text.clusterLength(ends.back()));
+        return std::min(to, ends[std::min(clusters, ends.size()) - 1]);
+    };
+    const auto fits = [&](std::size_t clusters) {
+        return metrics_.horizontalAdvance(shownText(textOf(text, from, end(clusters)))) <= room;
+    };
+    std::size_t fitting = 1, tooMany = 2;
+    while (end(tooMany) < to && fits(tooMany)) {
+        fitting = tooMany;
+        tooMany *= 2;
+    }
+    tooMany = std::min(tooMany, ends.size() + (ends.back() < to ? 1 : 0));
+    while (tooMany - fitting > 1) {
+        const std::size_t middle = (fitting + tooMany) / 2;
+        if (fits(middle))
+            fitting = middle;
+        else
+            tooMany = middle;
+    }
+    return end(fitting);
+}
+
+// Where the toolkit ends the tab at `tab` of a row laid out from `start`: at the next tab stop
+// after what comes before it, as the toolkit measures that.
+qreal TextRows::tabEnd(TextReader& text, std::size_t start, std::size_t tab) const {
+    QTextLayout layout(shownText(textOf(text, start, tab + 1)), font_);
+    layout.setTextOption(layoutOption(lineRightToLeft(text, start)));
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    return line.horizontalAdvance();
+}
+
+// As wrap(), for a row that the toolkit lays out.
+Row TextRows::wrapLaidOut(TextReader& text, std::size_t start, std::size_t rowEnd) const {
+    const qreal limit = width_ + FitTolerance;
+    qreal x = 0;
+    std::size_t position = start;
+    std::size_t breakAfter = start; // after the last blank, where the row may wrap
+    while (position < rowEnd) {
+        const char16_t c = text[position];
+        if (isLineBreak(c))
+            break;
+        const std::size_t end = wordEnd(text, position, rowEnd);
+        if (end == position) { // a blank; one that does not fit hangs at the end of the row
+            const qreal after = c == u'\t' ? tabEnd(text, start, position) : x + latin1_[c];
+            if (after > limit && position > start)
+                return endRow(text, start, position + 1);
+            x = after;
+            breakAfter = ++position;
+            continue;
+        }
+        const qreal width = wordWidth(text, position, end);
+        if (x + width > limit) {
+            if (breakAfter > start)
+                return endRow(text, start, breakAfter);
+            return endRow(text, start, fittingEnd(text, position, end, limit - x));
+        }
+        x += width;
+        position = end;
+    }
+    return endRow(text, start, position);
+}
+
+// Without wrapping: the words from `from` up to the one that passes `maxWidth`.
+std::size_t TextRows::laidOutExtent(TextReader& text, std::size_t from, std::size_t to,
+                                    qreal maxWidth) const {
+    qreal x = 0;
+    std::size_t position = from;
+    while (position < to && x <= maxWidth) {
+        const std::size_t end = wordEnd(text, position, to);
+        if (end == position) {
+            x = text[position] == u'\t' ? tabEnd(text, from, position) : x + latin1_[u' '];
+            ++position;
+        } else {
+            x += wordWidth(text, position, end);
+            position = end;
+        }
+    }
+    return position;
+}
+
+RowGlyphs TextRows::laidOutGlyphs(TextReader& text, const Row& row, std::size_t from,
+                                  qreal maxWidth, bool rightToLeft) const {
+    std::size_t to = std::min(row.end, from + MaxRowLength);
+    if (std::isfinite(maxWidth))
+        to = laidOutExtent(text, from, to, maxWidth);
+    RowGlyphs out;
+    out.from = from;
+    if (from >= to)
+        return out;
+    out.text = textOf(text, from, to);
+    out.layout = layoutOf(out.text, rightToLeft);
+    const qreal advance = out.layout->lineAt(0).horizontalAdvance();
+    // Without wrapping, a line that reads from the right and runs past the box shows its start
+    // at the right edge. A row that reads from the right and wraps after blanks has them at
+    // its left end, where QPlainTextEdit lets them take no room.
+    std::size_t blanks = to;
+    while (blanks > from && isBlank(text[blanks - 1]))
+        --blanks;
+    if (rightToLeft && std::isfinite(maxWidth))
+        out.offset = std::min<qreal>(0, maxWidth - advance);
+    else if (rightToLeft && !row.endsLine && blanks < to)
+        out.offset = -out.layout->lineAt(0).cursorToX(static_cast<int>(blanks - from));
+    out.width = out.offset + advance;
+    return out;
+}
+
+// One line laid out by the toolkit in its direction, from the left as QPlainTextEdit lays it
+// out; rows on screen are laid out once.
+std::shared_ptr<const QTextLayout> TextRows::layoutOf(const QString& characters,
+                                                      bool rightToLeft) const {
+    const QString key = QChar(rightToLeft ? u'R' : u'L') + characters;
+    if (const auto* kept = layouts_.object(key))
+        return *kept;
+    auto layout = std::make_shared<QTextLayout>(shownText(characters), font_);
+    layout->setTextOption(layoutOption(rightToLeft));
+    layout->setCacheEnabled(true);
+    layout->beginLayout();
+    layout->createLine();
+    layout->endLayout();
+    layouts_.insert(key, new std::shared_ptr<const QTextLayout>(layout));
+    return layout;
+}
+
+QTextOption TextRows::layoutOption(bool rightToLeft) const {
+    QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
+    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTabStopDistance(TabColumns * cell_);
+    return option;
+}
+
+bool TextRows::rightToLeft(std::size_t position) const {
+    TextReader text(text_);
+    return lineRightToLeft(text, std::min(position, text_.size()));
+}
+
+// The first strong character of the line, outside isolates, among its first characters.
+bool TextRows::lineRightToLeft(TextReader& text, std::size_t position) const {
+    const std::size_t start = lineStartNear(text, position);
+    if (lineDirection_.first == start)
+        return lineDirection_.second;
+    const std::size_t last = std::min(text.size(), start + MaxRowLength);
+    bool rightToLeft = false;
+    int isolates = 0;
+    for (std::size_t at = start; at < last;) {
+        std::size_t length = 0;
+        const char32_t c = text.codePointAt(at, length);
+        if (c == u'\r' || c == u'\n')
+            break;
+        at += length;
+        const QChar::Direction direction = QChar::direction(c);
+        if (direction == QChar::DirLRI || direction == QChar::DirRLI || direction == QChar::DirFSI)
+            ++isolates;
+        else if (direction == QChar::DirPDI && isolates > 0)
+            --isolates;
+        else if (isolates == 0 && direction == QChar::DirL)
+            break;
+        else if (isolates == 0 && (direction == QChar::DirR || direction == QChar::DirAL)) {
+            rightToLeft = true;
+            break;
+        }
+    }
+    lineDirection_ = {start, rightToLeft};
+    return rightToLeft;
+}
+
+// The start of the line that holds `position`, found without laying out anything: the long
+// line's start, or a line break at most LineStartReach back.
+std::size_t TextRows::lineStartNear(TextReader& text, std::size_t position) const {
+    if (position == 0 || isLineBreak(text[position - 1]))
+        return position;
+    const LongLine& line = longLine_;
+    if (line.start != None && line.start <= position && position <= line.breakFree)
+        return line.start;
+    return text_.findLineStart(position, position > LineStartReach ? position - LineStartReach : 0);
 }
 
 } // namespace textbox

@@ -2,13 +2,16 @@
 
 #include "textbox/piece_text.h"
 
+#include <QCache>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QString>
+#include <QTextLayout>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -47,16 +50,25 @@ struct Glyph {
     qreal inkOffset;
 };
 
-// The glyphs of a row, from `from` on.
+// The glyphs of a row, from `from` on: drawn one cluster or run at a time, or, where the row
+// reads from right to left or holds characters that join, reorder or combine into one glyph,
+// laid out and drawn whole by the toolkit, `offset` right of the row's left edge.
 struct RowGlyphs {
     std::size_t from = 0;
     QString text; // the characters from `from` to the end of the last glyph
     std::vector<Glyph> glyphs;
-    qreal width = 0; // where the last glyph ends
+    std::shared_ptr<const QTextLayout> layout; // one line
+    qreal offset = 0;
+    qreal width = 0; // where the last glyph ends, or the layout's right edge
 
     std::size_t end() const { return from + static_cast<std::size_t>(text.size()); }
     // Where the caret at `position` stands.
     qreal xAt(std::size_t position) const;
+    // The caret position nearest to `x`, or end() past the row's end.
+    std::size_t positionAt(qreal x) const;
+    // Where the characters [first, last) are drawn, from left to right: more than one span
+    // where their direction changes.
+    std::vector<std::pair<qreal, qreal>> spans(std::size_t first, std::size_t last) const;
 };
 
 class TextReader;
@@ -96,6 +108,9 @@ public:
     // The row's glyphs from `from`, a caret position in it, up to where they pass `maxWidth`,
     // and no more characters than a wrapped row holds.
     RowGlyphs glyphs(const Row& row, std::size_t from, qreal maxWidth) const;
+    // Whether the line that holds `position` reads from right to left: its first strong
+    // character says, as the toolkit takes a paragraph's direction.
+    bool rightToLeft(std::size_t position) const;
 
 private:
     static constexpr std::size_t None = static_cast<std::size_t>(-1);
@@ -127,6 +142,22 @@ private:
     Row wholeLine(std::size_t start) const;
     std::size_t lineStart(std::size_t position) const;
 
+    // Rows that the toolkit lays out.
+    bool laidOutCluster(TextReader& text, std::size_t position, std::size_t length) const;
+    Row wrapLaidOut(TextReader& text, std::size_t start, std::size_t rowEnd) const;
+    qreal tabEnd(TextReader& text, std::size_t start, std::size_t tab) const;
+    QTextOption layoutOption(bool rightToLeft) const;
+    std::size_t wordEnd(TextReader& text, std::size_t position, std::size_t end) const;
+    qreal wordWidth(TextReader& text, std::size_t from, std::size_t to) const;
+    std::size_t fittingEnd(TextReader& text, std::size_t from, std::size_t to, qreal room) const;
+    std::size_t laidOutExtent(TextReader& text, std::size_t from, std::size_t to,
+                              qreal maxWidth) const;
+    RowGlyphs laidOutGlyphs(TextReader& text, const Row& row, std::size_t from, qreal maxWidth,
+                            bool rightToLeft) const;
+    std::shared_ptr<const QTextLayout> layoutOf(const QString& characters, bool rightToLeft) const;
+    bool lineRightToLeft(TextReader& text, std::size_t position) const;
+    std::size_t lineStartNear(TextReader& text, std::size_t position) const;
+
     const PieceText& text_;
     QFont font_;
     QFontMetricsF metrics_;
@@ -139,6 +170,9 @@ private:
     bool wrapping_ = true;
     qreal width_ = 0;
     mutable LongLine longLine_;
+    mutable QHash<QString, qreal> words_; // widths of words as the layout shapes them
+    mutable QCache<QString, std::shared_ptr<const QTextLayout>> layouts_; // rows on screen
+    mutable std::pair<std::size_t, bool> lineDirection_{None, false};     // a line start's
 };
 
 } // namespace textbox

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -104,6 +105,105 @@ QList<QPair<int, int>> rowsOnScreen(PlainTextBox& box) {
     return rows;
 }
 
+// ---- Against the toolkit: the box beside a QPlainTextEdit of the same size and font ----
+
+const QSize BesideTheToolkit(420, 60);
+
+std::unique_ptr<QPlainTextEdit> toolkitBeside(PlainTextBox& box, const QString& text) {
+    box.setLineWrapMode(PlainTextBox::NoWrap);
+    box.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto edit = std::make_unique<QPlainTextEdit>();
+    edit->setFont(box.font());
+    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edit->resize(box.size());
+    edit->setPlainText(text);
+    edit->show();
+    // Neither draws a caret into the pictures.
+    edit->clearFocus();
+    box.clearFocus();
+    return edit;
+}
+
+// Where each drawn pixel is: not the background colour.
+struct Ink {
+    QImage image;
+    QRgb base;
+    bool at(int x, int y) const {
+        if (x < 0 || y < 0 || x >= image.width() || y >= image.height())
+            return false;
+        const QRgb pixel = image.pixel(x, y);
+        return std::max({qAbs(qRed(pixel) - qRed(base)), qAbs(qGreen(pixel) - qGreen(base)),
+                         qAbs(qBlue(pixel) - qBlue(base))}) > 96;
+    }
+    QRect bounds() const {
+        QRect inked;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (at(x, y))
+                    inked |= QRect(x, y, 1, 1);
+        return inked;
+    }
+};
+
+Ink inkOf(QWidget* viewport) {
+    return {viewport->grab().toImage(), viewport->palette().color(QPalette::Base).rgb()};
+}
+
+// The pixels of `a`'s ink with none of `b`'s within a pixel, `b` moved up by `dy`.
+int unmatched(const Ink& a, const Ink& b, int dy) {
+    int count = 0;
+    for (int y = 0; y < a.image.height(); ++y)
+        for (int x = 0; x < a.image.width(); ++x) {
+            if (!a.at(x, y))
+                continue;
+            bool near = false;
+            for (int dx = -1; dx <= 1 && !near; ++dx)
+                for (int ey = -1; ey <= 1 && !near; ++ey)
+                    near = b.at(x + dx, y + dy + ey);
+            count += !near;
+        }
+    return count;
+}
+
+// The columns where a selection is painted, as spans [from, to).
+QList<QPair<int, int>> highlighted(QWidget* viewport) {
+    const QImage image = viewport->grab().toImage();
+    const QPalette& palette = viewport->palette();
+    const QRgb active = palette.color(QPalette::Active, QPalette::Highlight).rgb();
+    const QRgb inactive = palette.color(QPalette::Inactive, QPalette::Highlight).rgb();
+    QList<QPair<int, int>> spans;
+    for (int x = 0; x < image.width(); ++x) {
+        bool lit = false;
+        for (int y = 0; y < image.height() && !lit; ++y)
+            lit = image.pixel(x, y) == active || image.pixel(x, y) == inactive;
+        if (!lit)
+            continue;
+        if (!spans.isEmpty() && spans.back().second == x)
+            spans.back().second = x + 1;
+        else
+            spans.append({x, x + 1});
+    }
+    return spans;
+}
+
+bool within1px(const QList<QPair<int, int>>& a, const QList<QPair<int, int>>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (qAbs(a[i].first - b[i].first) > 1 || qAbs(a[i].second - b[i].second) > 1)
+            return false;
+    return true;
+}
+
+QString spansText(const QList<QPair<int, int>>& spans) {
+    QStringList out;
+    for (const auto& [from, to] : spans)
+        out << QStringLiteral("%1..%2").arg(from).arg(to);
+    return out.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 class PlainTextBoxTest : public QObject {
@@ -120,6 +220,9 @@ private slots:
     void lineBreaksAndNul();
     void otherWidthsStayInside_data();
     void otherWidthsStayInside();
+    void drawnAsTheToolkitDrawsIt_data();
+    void drawnAsTheToolkitDrawsIt();
+    void wrappedRightToLeftAsTheToolkit();
     void editing_data();
     void editing();
     void clipboard();
@@ -299,6 +402,10 @@ void PlainTextBoxTest::otherWidthsStayInside_data() {
     QTest::newRow("tabs and controls")
         << repeated(QStringLiteral("a\tb") + QChar(0) + QChar(0x1B) + QChar(0x85), 60);
     QTest::newRow("right to left") << repeated(QStringLiteral("\u05E9\u05DC\u05D5\u05DD "), 60);
+    QTest::newRow("joined letters with nowhere to wrap") << repeated(QStringLiteral("مرحبا"), 100);
+    QTest::newRow("conjuncts") << repeated(QStringLiteral("क्षत्रिय नमस्ते "), 40);
+    QTest::newRow("tabs in a line that reads from the right")
+        << repeated(QStringLiteral("שלום\t文ab\t"), 30);
     QTest::newRow("zero-width characters and U+FEFF")
         << repeated(QStringLiteral("a\u200B\u200C\u200D\u2060\uFEFF b"), 60);
 }
@@ -314,10 +421,13 @@ void PlainTextBoxTest::otherWidthsStayInside() {
         for (int y = 0; y < image.height(); ++y)
             QCOMPARE(image.pixel(x, y), base);
 
+    // Onwards is Right, or in a line that reads from the right, Left.
+    const Qt::Key onwards = text.isRightToLeft() ? Qt::Key_Left : Qt::Key_Right;
+    const Qt::Key back = text.isRightToLeft() ? Qt::Key_Right : Qt::Key_Left;
     QList<qsizetype> rightward{0};
     box->setCursorPosition(0);
     while (rightward.back() < text.size()) {
-        QTest::keyClick(box.get(), Qt::Key_Right);
+        QTest::keyClick(box.get(), onwards);
         const qsizetype at = box->cursorPosition();
         QVERIFY(at > rightward.back());
         QVERIFY(!(text[at - 1].isHighSurrogate() && at < text.size() && text[at].isLowSurrogate()));
@@ -325,10 +435,167 @@ void PlainTextBoxTest::otherWidthsStayInside() {
     }
     QList<qsizetype> leftward{text.size()};
     while (leftward.front() > 0) {
-        QTest::keyClick(box.get(), Qt::Key_Left);
+        QTest::keyClick(box.get(), back);
         leftward.prepend(box->cursorPosition());
     }
     QCOMPARE(leftward, rightward);
+}
+
+// Each line drawn and edited as a QPlainTextEdit of the same font draws and edits it: the same
+// ink (within a pixel), the caret at the same x at every caret position, a click at every x
+// giving the same position, and a selection of each character painted in the same places.
+void PlainTextBoxTest::drawnAsTheToolkitDrawsIt_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Latin") << QStringLiteral("The bakery opens at six");
+    QTest::newRow("accented Latin") << QStringLiteral("Caf\u00E9 cr\u00E8me et p\u00E2tisseries");
+    QTest::newRow("Cyrillic") << QStringLiteral("Свежий хлеб каждое утро");
+    QTest::newRow("Greek") << QStringLiteral("Φρέσκο ψωμί κάθε πρωί");
+    QTest::newRow("CJK") << QStringLiteral("新鮮なパンを毎朝 신선한 빵");
+    QTest::newRow("Thai") << QStringLiteral("ขนมปังสดใหม่ทุกเช้า");
+    QTest::newRow("Hebrew") << QStringLiteral("שלום");
+    QTest::newRow("a Hebrew word in Latin") << QStringLiteral("Hello עולם world");
+    QTest::newRow("Latin in Hebrew") << QStringLiteral("שלום abc ד");
+    QTest::newRow("Arabic") << QStringLiteral("مرحبا بالعالم");
+    QTest::newRow("Arabic after Latin, a number after it")
+        << QStringLiteral("title: مرحبا بالعالم 2026");
+    QTest::newRow("Arabic in a title tag") << QStringLiteral("<title>مرحبا</title>");
+    QTest::newRow("Persian") << QStringLiteral("سلام دنیا");
+    QTest::newRow("Urdu") << QStringLiteral("اردو زبان");
+    QTest::newRow("Devanagari") << QStringLiteral("क्षत्रिय नमस्ते दुनिया");
+    QTest::newRow("Bengali") << QStringLiteral("বাংলা ভাষা");
+    QTest::newRow("Tamil") << QStringLiteral("தமிழ் மொழி");
+    QTest::newRow("Khmer") << QStringLiteral("ភាសាខ្មែរ");
+    QTest::newRow("Myanmar") << QStringLiteral("မြန်မာစာ");
+    QTest::newRow("Hangul jamo") << QStringLiteral("\u1112\u1161\u11AB\u1100\u1173\u11AF");
+    QTest::newRow("an emoji family")
+        << QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
+    QTest::newRow("flags") << QStringLiteral("\U0001F1E9\U0001F1EA \U0001F1EF\U0001F1F5");
+    QTest::newRow("a skin tone") << QStringLiteral("\U0001F44D\U0001F3FD ok");
+    QTest::newRow("variation selectors") << QStringLiteral("\u2764\uFE0F \u263A\uFE0F");
+}
+
+void PlainTextBoxTest::drawnAsTheToolkitDrawsIt() {
+    QFETCH(QString, text);
+    const auto box = makeBox(text, BesideTheToolkit);
+    const auto edit = toolkitBeside(*box, text);
+    QWidget* view = box->viewport();
+    QWidget* reference = edit->viewport();
+    QCOMPARE(view->size(), reference->size());
+    QStringList problems;
+
+    const Ink ink = inkOf(view), toolkitInk = inkOf(reference);
+    const QRect drawn = ink.bounds(), toolkitDrawn = toolkitInk.bounds();
+    if (qAbs(drawn.left() - toolkitDrawn.left()) > 1 ||
+        qAbs(drawn.right() - toolkitDrawn.right()) > 1)
+        problems << QStringLiteral("ink from x %1 to %2, the toolkit's from %3 to %4")
+                        .arg(drawn.left())
+                        .arg(drawn.right())
+                        .arg(toolkitDrawn.left())
+                        .arg(toolkitDrawn.right());
+    const int dy = toolkitDrawn.top() - drawn.top();
+    const int unlike = unmatched(ink, toolkitInk, dy) + unmatched(toolkitInk, ink, -dy);
+    if (unlike > 0)
+        problems << QStringLiteral("%1 pixels of ink unlike the toolkit's").arg(unlike);
+
+    // The caret at each caret position of the box, found by the key that goes on from the
+    // start: Right, or in a line that reads from the right, Left.
+    box->setCursorPosition(0);
+    QTest::keyClick(box.get(), Qt::Key_Right);
+    const Qt::Key onwards = box->cursorPosition() > 0 ? Qt::Key_Right : Qt::Key_Left;
+    QList<int> carets{0};
+    for (box->setCursorPosition(0); carets.back() < text.size();) {
+        QTest::keyClick(box.get(), onwards);
+        if (box->cursorPosition() <= carets.back())
+            break;
+        carets << static_cast<int>(box->cursorPosition());
+    }
+    QStringList caretsApart;
+    for (int at : carets) {
+        box->setCursorPosition(at);
+        QTextCursor cursor = edit->textCursor();
+        cursor.setPosition(at);
+        edit->setTextCursor(cursor);
+        const int x =
+            static_cast<QWidget*>(box.get())->inputMethodQuery(Qt::ImCursorRectangle).toRect().x() -
+            view->x();
+        const int toolkitX = edit->cursorRect().x();
+        if (qAbs(x - toolkitX) > 1)
+            caretsApart << QStringLiteral("%1: %2 against %3").arg(at).arg(x).arg(toolkitX);
+    }
+    if (!caretsApart.isEmpty())
+        problems << QStringLiteral("the caret stands elsewhere at %1 of %2 positions (%3)")
+                        .arg(caretsApart.size())
+                        .arg(carets.size())
+                        .arg(caretsApart.join(QStringLiteral(", ")));
+
+    const int y = 4 + QFontMetrics(box->font()).height() / 2;
+    QStringList clicksApart;
+    for (int x = 0; x < view->width(); ++x) {
+        QTest::mouseClick(view, Qt::LeftButton, {}, {x, y});
+        QTest::mouseClick(reference, Qt::LeftButton, {}, {x, y});
+        if (box->cursorPosition() != edit->textCursor().position())
+            clicksApart << QStringLiteral("x %1: %2 against %3")
+                               .arg(x)
+                               .arg(box->cursorPosition())
+                               .arg(edit->textCursor().position());
+    }
+    if (!clicksApart.isEmpty())
+        problems << QStringLiteral("a click gives another position at %1 of %2 points (%3)")
+                        .arg(clicksApart.size())
+                        .arg(view->width())
+                        .arg(clicksApart.mid(0, 4).join(QStringLiteral(", ")));
+
+    // Each character selected alone, and all of them; selected text is drawn in the colour of
+    // the selection, so that glyphs taller than the row hide none of it.
+    for (QWidget* widget : {static_cast<QWidget*>(box.get()), static_cast<QWidget*>(edit.get())}) {
+        QPalette palette = widget->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            palette.setColor(group, QPalette::HighlightedText,
+                             palette.color(group, QPalette::Highlight));
+        widget->setPalette(palette);
+    }
+    QList<QPair<int, int>> selections;
+    for (qsizetype i = 0; i + 1 < carets.size(); ++i)
+        selections.append({carets[i], carets[i + 1]});
+    selections.append({0, static_cast<int>(text.size())});
+    QStringList paintedApart;
+    for (const auto& [from, to] : selections) {
+        accessibleText(*box)->setSelection(0, from, to);
+        QTextCursor cursor = edit->textCursor();
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        edit->setTextCursor(cursor);
+        const auto spans = highlighted(view), toolkitSpans = highlighted(reference);
+        if (!within1px(spans, toolkitSpans))
+            paintedApart << QStringLiteral("[%1, %2) at %3 against %4")
+                                .arg(from)
+                                .arg(to)
+                                .arg(spansText(spans), spansText(toolkitSpans));
+    }
+    if (!paintedApart.isEmpty())
+        problems << QStringLiteral("a selection is painted elsewhere for %1 of %2 (%3)")
+                        .arg(paintedApart.size())
+                        .arg(selections.size())
+                        .arg(paintedApart.mid(0, 3).join(QStringLiteral(", ")));
+    // A screen reader reads the line in its own order, whatever order it is drawn in.
+    if (accessibleText(*box)->text(0, -1) != text)
+        problems
+            << QStringLiteral("a screen reader reads %1").arg(accessibleText(*box)->text(0, -1));
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+}
+
+// Rows of a line that reads from the right, wrapped where QPlainTextEdit wraps them (after
+// blanks), are drawn where it draws them: from the left, the blank where a row wraps at its
+// left end taking no room.
+void PlainTextBoxTest::wrappedRightToLeftAsTheToolkit() {
+    const QString text = repeated(QStringLiteral("שלום עולם "), 12) + QStringLiteral("סוף");
+    const auto box = makeBox(text, BesideTheToolkit + QSize(0, 60));
+    const auto edit = toolkitBeside(*box, text);
+    box->setLineWrapMode(PlainTextBox::WidgetWidth);
+    edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    const Ink ink = inkOf(box->viewport()), toolkitInk = inkOf(edit->viewport());
+    QCOMPARE(ink.bounds(), toolkitInk.bounds());
+    QCOMPARE(unmatched(ink, toolkitInk, 0) + unmatched(toolkitInk, ink, 0), 0);
 }
 
 void PlainTextBoxTest::editing_data() {

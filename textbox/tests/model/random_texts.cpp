@@ -20,6 +20,7 @@ enum Kind {
     ZeroWidth,
     ByteOrderMark,
     RightToLeft,
+    Shaped,
     KindCount
 };
 
@@ -37,7 +38,12 @@ const std::vector<QString>& piecesOf(Kind kind) {
         {QString(QChar(0x200B)), QString(QChar(0x200C)), QString(QChar(0x200D)),
          QString(QChar(0x2060))},
         {QString(QChar(0xFEFF))},
-        {QString(QChar(0x5E9)), QString(QChar(0x627)), QString(QChar(0x2028))},
+        {QString(QChar(0x5E9)), QString(QChar(0x627)), QString(QChar(0x2028)), "שלום ", "مرحبا",
+         " بالعالم", "\u0661\u0662", "\u2067", "\u2069", "\u200F"},
+        // Letters that join, reorder or stack, and sequences drawn as one glyph.
+        {"क्ष", "नमस्ते", "ខ្មែរ", "ภาษา", "\u1112\u1161\u11AB",
+         "\U0001F468\u200D\U0001F469\u200D\U0001F467", "\U0001F1E9\U0001F1EA",
+         "\U0001F44D\U0001F3FD", "\u2764\uFE0F"},
     };
     return pieces[kind];
 }

@@ -314,18 +314,21 @@ std::optional<Failure> Run::key(int key) {
         m.goal = Model::Goal::None;
         m.setCaret(target, selecting);
     };
+    // Right goes on and Left back, or in a line that reads from right to left the other way.
+    const bool onwards =
+        (standard == QKeySequence::MoveToNextChar || standard == QKeySequence::SelectNextChar) !=
+        rightToLeftAt(m.text, m.caret);
     switch (standard) {
     case QKeySequence::MoveToNextChar:
-        move(none ? nextCluster(m.text, m.caret) : to, false);
-        break;
     case QKeySequence::MoveToPreviousChar:
-        move(none ? previousCluster(m.text, m.caret) : from, false);
+        if (none)
+            move(onwards ? nextCluster(m.text, m.caret) : previousCluster(m.text, m.caret), false);
+        else
+            move(onwards ? to : from, false);
         break;
     case QKeySequence::SelectNextChar:
-        move(nextCluster(m.text, m.caret), true);
-        break;
     case QKeySequence::SelectPreviousChar:
-        move(previousCluster(m.text, m.caret), true);
+        move(onwards ? nextCluster(m.text, m.caret) : previousCluster(m.text, m.caret), true);
         break;
     case QKeySequence::MoveToNextWord:
     case QKeySequence::SelectNextWord:
@@ -469,7 +472,10 @@ std::optional<Failure> Run::mouseAt(QPoint point, Qt::KeyboardModifiers modifier
         return std::nullopt;
     }
     const qsizetype caret = box_->cursorPosition();
-    const int line = at({-1000, point.y()});
+    // The line's first position on screen: at its left, or where it reads from the right, at
+    // its right.
+    const int line =
+        std::min(at({-1000, point.y()}), at({box_->viewport()->width() + 1000, point.y()}));
     const Row row = rowAt(line);
     if (caret < line || caret > row.end || caret != boundaryFrom(m.text, caret))
         return fail(QStringLiteral("mouse"),

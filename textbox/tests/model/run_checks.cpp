@@ -70,14 +70,17 @@ std::optional<Failure> Run::compareRows(bool caretShown) {
     const QString& t = model_.text;
     freshen();
     const int vw = box.viewport()->width(), vh = box.viewport()->height();
-    const int left0 = at({-1000, 0});
-    const QRect first = accessible->characterRect(left0);
-    if (first.isNull())
+    // A row's first position is at its left, or in a line that reads from right to left, at
+    // its right; its last at the other end.
+    const auto first = [&](int y) { return std::min(at({-1000, y}), at({vw + 1000, y})); };
+    const int left0 = first(0);
+    const QRect topLeft = accessible->characterRect(left0);
+    if (topLeft.isNull())
         return fail(
             QStringLiteral("rows"),
             QStringLiteral("the top row's first position %1 has no place on screen").arg(left0));
-    const int y0 = box.viewport()->mapFromGlobal(first.topLeft()).y();
-    const int lineHeight = first.height();
+    const int y0 = box.viewport()->mapFromGlobal(topLeft.topLeft()).y();
+    const int lineHeight = topLeft.height();
     const bool oneLine = !QAccessible::queryAccessibleInterface(&box)->state().multiLine;
     const int fullRows = oneLine ? 1 : (vh - 2 * y0) / lineHeight;
     const int onScreen = oneLine ? 1 : (vh - y0 + lineHeight - 1) / lineHeight;
@@ -95,9 +98,10 @@ std::optional<Failure> Run::compareRows(bool caretShown) {
     for (int k = 0; k < onScreen; ++k) {
         const Row& row = rows[std::min(static_cast<std::size_t>(k), rows.size() - 1)];
         const int y = y0 + k * lineHeight + lineHeight / 2;
-        const int left = at({-1000, y});
+        const bool rightToLeft = rightToLeftAt(t, row.start);
+        const int left = at({rightToLeft ? vw + 1000 : -1000, y});
         if (wrapping_) {
-            const int right = at({vw + 1000, y});
+            const int right = at({rightToLeft ? -1000 : vw + 1000, y});
             if (left != row.start || right != rowEnd(row))
                 return fail(QStringLiteral("rows"),
                             QStringLiteral("row %1 on screen runs %2, a fresh layout has %3")
@@ -136,7 +140,7 @@ std::optional<Failure> Run::compareRows(bool caretShown) {
     for (int k = 0; k < std::min(static_cast<int>(rows.size()), onScreen); ++k) {
         const int y = y0 + k * lineHeight;
         const Row& row = rows[static_cast<std::size_t>(k)];
-        if (auto failure = compareWidths(k, at({-1000, y + lineHeight / 2}), row.end, y))
+        if (auto failure = compareWidths(k, first(y + lineHeight / 2), row.end, y))
             return failure;
     }
     if (caretShown) {

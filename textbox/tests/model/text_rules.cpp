@@ -165,4 +165,15 @@ std::pair<qsizetype, qsizetype> wordAt(const QString& t, qsizetype p) {
     return {boundaryFrom(t, start), boundaryFrom(t, end)};
 }
 
+bool rightToLeftAt(const QString& t, qsizetype p) {
+    constexpr qsizetype DirectionReach = 4096;
+    qsizetype start = p;
+    while (start > 0 && !isBreak(t[start - 1]))
+        --start;
+    qsizetype end = start;
+    while (end < t.size() && end - start < DirectionReach && !isBreak(t[end]))
+        ++end;
+    return QStringView(t).mid(start, end - start).isRightToLeft();
+}
+
 } // namespace model

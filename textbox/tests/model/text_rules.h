@@ -28,4 +28,8 @@ qsizetype wordDeletedOn(const QString& t, qsizetype p);
 // What a double click selects.
 std::pair<qsizetype, qsizetype> wordAt(const QString& t, qsizetype p);
 
+// Whether the line that holds `p` reads from right to left, as the toolkit takes a paragraph's
+// direction, from its first 4096 characters: there Right goes back and Left on.
+bool rightToLeftAt(const QString& t, qsizetype p);
+
 } // namespace model
