@@ -229,7 +229,8 @@ __attribute__((target("ssse3"))) bool validBySixteen(const Byte* at, std::size_t
     // The rest padded with spaces, which end any sequence cut short.
     Byte last[16];
     std::memset(last, ' ', sizeof last);
-    std::memcpy(last, at + i, size - i);
+    if (size > i) // an empty text may have no bytes at all to copy from
+        std::memcpy(last, at + i, size - i);
     check(_mm_loadu_si128(reinterpret_cast<const __m128i*>(last)));
     error = _mm_or_si128(error, previousUnfinished);
     return _mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) == 0xFFFF;
