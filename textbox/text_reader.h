@@ -80,8 +80,43 @@ public:
         return length;
     }
 
+    // The start of the cluster that holds `position`. Clusters in a run of combining marks are
+    // counted from the character before the run, however far back it lies, so that a step back
+    // stops where a step forward does.
+    std::size_t clusterStart(std::size_t position) {
+        if (position >= size())
+            return size();
+        if (position > 0) {
+            const char16_t c = (*this)[position];
+            const char16_t before = (*this)[position - 1];
+            if ((c == u'\n' && before == u'\r') ||
+                (QChar::isLowSurrogate(c) && QChar::isHighSurrogate(before)))
+                --position;
+        }
+        std::size_t from = position;
+        while (from > 0 && continuesCluster(from))
+            from = codePointBefore(from);
+        for (;;) {
+            const std::size_t next = from + clusterLength(from);
+            if (next > position)
+                return from;
+            from = next;
+        }
+    }
+
 private:
     static constexpr std::size_t Block = 512;
+
+    // Whether the code point at `position` is a mark that joins the cluster before it.
+    bool continuesCluster(std::size_t position) {
+        if ((*this)[position] < 0x300)
+            return false;
+        std::size_t length = 0;
+        if (!QChar::isMark(codePointAt(position, length)))
+            return false;
+        const char16_t before = (*this)[position - 1];
+        return !isLineBreak(before) && before != u'\t' && !isControl(before);
+    }
 
     void fill(std::size_t position) {
         // Reading goes mostly forward; a step back reads the block that ends there.

@@ -80,11 +80,16 @@ QVariant key(const char* portable) {
     return QVariant::fromValue(QKeySequence(QString::fromLatin1(portable)));
 }
 
-// Typed text, keys, or a scroll bar's action.
+// Typed text, keys, a scroll bar's action, the caret put at a position, or a click at a point
+// of the viewport.
 void press(PlainTextBox& box, const QVariantList& steps) {
     for (const QVariant& step : steps)
         if (step.typeId() == QMetaType::QString)
             QTest::keyClicks(&box, step.toString());
+        else if (step.typeId() == QMetaType::LongLong)
+            box.setCursorPosition(step.toLongLong());
+        else if (step.typeId() == QMetaType::QPoint)
+            QTest::mouseClick(box.viewport(), Qt::LeftButton, {}, step.toPoint());
         else if (step.typeId() == QMetaType::Int)
             box.verticalScrollBar()->triggerAction(
                 static_cast<QAbstractSlider::SliderAction>(step.toInt()));
@@ -131,6 +136,10 @@ private slots:
     void scrollBarInTheMiddleOfALongLine();
     void rowsUpFromTheEndOfALongLine_data();
     void rowsUpFromTheEndOfALongLine();
+    void rowsDependOnTheTextAlone_data();
+    void rowsDependOnTheTextAlone();
+    void leftStopsWhereRightDoes_data();
+    void leftStopsWhereRightDoes();
     void textsFarLargerThanTheScreen_data();
     void textsFarLargerThanTheScreen();
     void answersScreenReaders();
@@ -362,11 +371,11 @@ void PlainTextBoxTest::editing_data() {
     const QVariant wordBack = key(QKeySequence::DeleteStartOfWord);
     const QVariant wordOn = key(QKeySequence::DeleteEndOfWord);
     QTest::newRow("a word back stops at a line break, and takes one line break at a time")
-        << "foo\n\n\n  " << QVariantList{toEnd, wordBack, wordBack, wordBack} << false
-        << "foo\n" << 4;
+        << "foo\n\n\n  " << QVariantList{toEnd, wordBack, wordBack, wordBack} << false << "foo\n"
+        << 4;
     QTest::newRow("a word back takes a CR LF whole")
-        << "foo\r\n\r\nbar"
-        << QVariantList{toEnd, key("Ctrl+Left"), wordBack, wordBack} << false << "foobar" << 3;
+        << "foo\r\n\r\nbar" << QVariantList{toEnd, key("Ctrl+Left"), wordBack, wordBack} << false
+        << "foobar" << 3;
     QTest::newRow("a word on stops at a line break, and takes one line break at a time")
         << "foo  \n\n\nbar"
         << QVariantList{key("Right"), key("Right"), key("Right"), wordOn, wordOn} << false
@@ -376,14 +385,18 @@ void PlainTextBoxTest::editing_data() {
     const int n = wideColumns_;
     const QString wordAfterAb = QStringLiteral("ab ") + QString(n - 2, QLatin1Char('x'));
     QTest::newRow("an edit far into the top row re-wraps the row above it")
-        << wordAfterAb + "\r\nend"
-        << QVariantList{int(QAbstractSlider::SliderSingleStepAdd), key("Down"), key("End"),
-                        key("Left"), key(QKeySequence::SelectEndOfDocument), key("Backspace")}
+        << wordAfterAb + "\r\nend" << QVariantList{int(QAbstractSlider::SliderSingleStepAdd),
+                                                   key("Down"),
+                                                   key("End"),
+                                                   key("Left"),
+                                                   key(QKeySequence::SelectEndOfDocument),
+                                                   key("Backspace")}
         << false << wordAfterAb.chopped(1) << n;
     QTest::newRow("undo far into the top row re-wraps the row above it")
         << QStringLiteral("ab ") + QString(n - 3, QLatin1Char('x')) + "\r\nend"
-        << QVariantList{key("Right"), key("Right"), key("Right"), key("End"), "x",
-                        int(QAbstractSlider::SliderSingleStepAdd), undo}
+        << QVariantList{key("Right"), key("Right"), key("Right"),
+                        key("End"),   "x",          int(QAbstractSlider::SliderSingleStepAdd),
+                        undo}
         << false << QStringLiteral("ab ") + QString(n - 3, QLatin1Char('x')) + "\r\nend" << n;
     // A line of over 4096 characters keeps a row start in 16, found by Ctrl+End: row 16 starts
     // a word after "ab ". A Backspace at the word's end lets the word join "ab ": Home goes to
@@ -668,6 +681,101 @@ void PlainTextBoxTest::rowsUpFromTheEndOfALongLine() {
         start = above;
     }
     QVERIFY(shortRows <= 1);
+}
+
+void PlainTextBoxTest::rowsDependOnTheTextAlone_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("font"); // a face at 10 points, or the box's own
+    QTest::addColumn<QVariantList>("keys");
+    const QVariant toEnd = key(QKeySequence::MoveToEndOfDocument);
+    const QVariant toStart = key(QKeySequence::MoveToStartOfDocument);
+    QVariantList pagesDown;
+    for (int page = 0; page < 30; ++page)
+        pagesDown << key(QKeySequence::MoveToNextPage);
+    // Words of one to nine letters, then CJK, with no blank to wrap at.
+    QString line;
+    for (unsigned random = 1; line.size() < 20'000;) {
+        random = random * 1103515245 + 12345;
+        line += QString(1 + (random >> 16) % 9, QChar(u'a' + (random >> 8) % 26)) + u' ';
+    }
+    for (int i = 0; i < 200'000; ++i)
+        line += QChar(0x4E00 + i % 0x5000);
+    QTest::newRow("an edit before a far visit's place")
+        << line << MultiLine << QString()
+        << QVariantList{toEnd, toStart} + pagesDown + QVariantList{qsizetype(1000), "xyz", toEnd};
+    const QString zeroWidth(QChar(0x200B));
+    QTest::newRow("a row before a far visit's place, laid out again")
+        << zeroWidth.repeated(4095) + "w " + zeroWidth.repeated(2640) + QString(300, u'x')
+        << QSize(62, 100) << QStringLiteral("DejaVu Sans")
+        << QVariantList{toEnd, toStart, int(QAbstractSlider::SliderSingleStepAdd)};
+    QTest::newRow("a screen of more than 42,000 characters")
+        << (zeroWidth.repeated(5'000) + "w a").repeated(60) << QSize(500, 400) << QString()
+        << QVariantList{QPoint(5, 380), key("Home")};
+}
+
+// A visit far into a long line lands on the rows that a box showing the same text afresh
+// shows from the same top row, whatever the box laid out before: the rows on screen, and the
+// row of the caret, which Home and End find.
+void PlainTextBoxTest::rowsDependOnTheTextAlone() {
+    QFETCH(QString, text);
+    QFETCH(QSize, size);
+    QFETCH(QString, font);
+    QFETCH(QVariantList, keys);
+    const auto withFont = [&](const QString& shown) {
+        auto box = makeBox(shown, size);
+        if (!font.isEmpty())
+            box->setFont(QFont(font, 10));
+        return box;
+    };
+    const auto box = withFont(text);
+    press(*box, keys);
+    const auto fresh = withFont(box->toPlainText());
+    fresh->verticalScrollBar()->setValue(topRowStart(*box));
+    QCOMPARE(topRowStart(*fresh), topRowStart(*box));
+    const QList<QPair<int, int>> rows = rowsOnScreen(*box);
+    QCOMPARE(rows, rowsOnScreen(*fresh));
+    const auto caretRow = [](PlainTextBox& shown, qsizetype caret) {
+        shown.setCursorPosition(caret);
+        QTest::keyClick(&shown, Qt::Key_Home);
+        const int start = static_cast<int>(shown.cursorPosition());
+        QTest::keyClick(&shown, Qt::Key_End);
+        return qMakePair(start, static_cast<int>(shown.cursorPosition()));
+    };
+    const qsizetype caret = box->cursorPosition();
+    for (const QPair<int, int>& row : rows)
+        if (row.first <= caret && caret < row.second)
+            QCOMPARE(caretRow(*box, caret), row);
+    QCOMPARE(caretRow(*box, caret), caretRow(*fresh, caret));
+}
+
+void PlainTextBoxTest::leftStopsWhereRightDoes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("stops"); // the caret positions, both ends included
+    QTest::newRow("a letter with 2000 marks") << "a" + QString(2000, QChar(0x308)) + "b" << 65;
+    QTest::newRow("marks after a tab, a line break and a control character")
+        << QStringLiteral("\t\u0301\u0301\n\u0301\x01\u0301e\u0301") << 8;
+    QTest::newRow("a CR LF, pairs, and marks outside the first plane")
+        << QStringLiteral("x\r\n\U0001F600\U0001D167\U0001D167y") << 5;
+}
+
+// Left stops at the places Right stops at, however long a run of combining marks.
+void PlainTextBoxTest::leftStopsWhereRightDoes() {
+    QFETCH(QString, text);
+    QFETCH(int, stops);
+    const auto box = makeBox(text);
+    QList<qsizetype> right{0};
+    while (right.back() < text.size()) {
+        QTest::keyClick(box.get(), Qt::Key_Right);
+        right << box->cursorPosition();
+    }
+    QList<qsizetype> left{text.size()};
+    while (left.front() > 0) {
+        QTest::keyClick(box.get(), Qt::Key_Left);
+        left.prepend(box->cursorPosition());
+    }
+    QCOMPARE(left, right);
+    QCOMPARE(right.size(), stops);
 }
 
 void PlainTextBoxTest::textsFarLargerThanTheScreen_data() {

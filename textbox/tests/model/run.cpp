@@ -93,12 +93,14 @@ std::optional<Failure> Run::act(const Step& step) {
     Model& m = model_;
     switch (step.op) {
     case Step::SetText:
-        say(QStringLiteral("setPlainText(%1)").arg(quoted(step.text)));
+        if (log_) // a long text takes long to tell
+            say(QStringLiteral("setPlainText(%1)").arg(quoted(step.text)));
         box.setPlainText(step.text);
         m.setText(step.text);
         break;
     case Step::SetBytes: {
-        say(QStringLiteral("setWindows1252Text(bytes %1)").arg(quoted(step.text)));
+        if (log_) // a long text takes long to tell
+            say(QStringLiteral("setWindows1252Text(bytes %1)").arg(quoted(step.text)));
         auto bytes = std::make_shared<std::string>();
         QString text;
         for (QChar c : step.text) {
@@ -110,7 +112,8 @@ std::optional<Failure> Run::act(const Step& step) {
         break;
     }
     case Step::Type:
-        say(QStringLiteral("type %1").arg(quoted(step.pieces.join(QString()))));
+        if (log_) // a long text takes long to tell
+            say(QStringLiteral("type %1").arg(quoted(step.pieces.join(QString()))));
         for (const QString& piece : step.pieces) {
             QTest::sendKeyEvent(QTest::Click, &box, piece == u"\t" ? Qt::Key_Tab : Qt::Key_A, piece,
                                 Qt::NoModifier);
@@ -118,7 +121,8 @@ std::optional<Failure> Run::act(const Step& step) {
         }
         break;
     case Step::Commit: {
-        say(QStringLiteral("input method commits %1").arg(quoted(step.text)));
+        if (log_) // a long text takes long to tell
+            say(QStringLiteral("input method commits %1").arg(quoted(step.text)));
         QInputMethodEvent commit;
         commit.setCommitString(step.text);
         QApplication::sendEvent(&box, &commit);
@@ -126,8 +130,9 @@ std::optional<Failure> Run::act(const Step& step) {
         break;
     }
     case Step::Key:
-        say(QStringLiteral("key %1").arg(keyName(step.number)));
-        return key(step.number);
+        say(step.times > 1 ? QStringLiteral("key %1 x%2").arg(keyName(step.number)).arg(step.times)
+                           : QStringLiteral("key %1").arg(keyName(step.number)));
+        return key(step.number, step.times);
     case Step::Backspace: {
         say(step.shift ? QStringLiteral("key Shift+Backspace") : QStringLiteral("key Backspace"));
         QTest::keyClick(&box, Qt::Key_Backspace, step.shift ? Qt::ShiftModifier : Qt::NoModifier);
@@ -268,7 +273,8 @@ std::optional<Failure> Run::act(const Step& step) {
         m.keepGoalUnknown();
         break;
     case Step::Clipboard:
-        say(QStringLiteral("clipboard set to %1").arg(quoted(step.text)));
+        if (log_) // a long text takes long to tell
+            say(QStringLiteral("clipboard set to %1").arg(quoted(step.text)));
         QGuiApplication::clipboard()->setText(step.text);
         m.clipboard = step.text;
         break;
@@ -280,7 +286,7 @@ std::optional<Failure> Run::act(const Step& step) {
     return std::nullopt;
 }
 
-std::optional<Failure> Run::key(int key) {
+std::optional<Failure> Run::key(int key, int times) {
     PlainTextBox& box = *box_;
     Model& m = model_;
     const auto standard = static_cast<QKeySequence::StandardKey>(key);
@@ -300,9 +306,15 @@ std::optional<Failure> Run::key(int key) {
     case QKeySequence::SelectNextPage:
     case QKeySequence::MoveToPreviousPage:
     case QKeySequence::SelectPreviousPage:
-        return verticalMove(key, select);
+        return verticalMove(key, select, times);
     default:
         break;
+    }
+    if (times > 1) {
+        for (; times > 0; --times)
+            if (auto failure = this->key(key, 1))
+                return failure;
+        return std::nullopt;
     }
     // What the caret's row is, before the key.
     std::optional<Row> row;
@@ -399,8 +411,15 @@ std::optional<Failure> Run::key(int key) {
 
 // Up, Down, Page Up and Page Down: where a fresh box puts the caret after the same keys from
 // where their run began; where that x is unknown, on the row the key goes to.
-std::optional<Failure> Run::verticalMove(int key, bool select) {
+std::optional<Failure> Run::verticalMove(int key, bool select, int times) {
     Model& m = model_;
+    // Where the x is unknown, each key is checked on its own.
+    if (m.goal == Model::Goal::Unknown && times > 1) {
+        for (; times > 0; --times)
+            if (auto failure = verticalMove(key, select, 1))
+                return failure;
+        return std::nullopt;
+    }
     const bool down = key == QKeySequence::MoveToNextLine || key == QKeySequence::SelectNextLine ||
                       key == QKeySequence::MoveToNextPage || key == QKeySequence::SelectNextPage;
     const bool page = key == QKeySequence::MoveToNextPage || key == QKeySequence::SelectNextPage ||
@@ -410,14 +429,15 @@ std::optional<Failure> Run::verticalMove(int key, bool select) {
         page ? (down ? QKeySequence::MoveToNextPage : QKeySequence::MoveToPreviousPage)
              : (down ? QKeySequence::MoveToNextLine : QKeySequence::MoveToPreviousLine);
     const qsizetype before = m.caret;
-    QTest::keySequence(box_.get(), QKeySequence(static_cast<QKeySequence::StandardKey>(key)));
+    for (int i = 0; i < times; ++i)
+        QTest::keySequence(box_.get(), QKeySequence(static_cast<QKeySequence::StandardKey>(key)));
     m.typing = false;
     if (m.goal == Model::Goal::None) {
         m.goal = Model::Goal::Known;
         m.runStart = m.caret;
         m.runKeys.clear();
     }
-    m.runKeys.push_back(plain);
+    m.runKeys.insert(m.runKeys.end(), times, plain);
     freshen();
     if (m.goal == Model::Goal::Known) {
         fresh_.setCursorPosition(m.runStart);

@@ -47,8 +47,8 @@ public:
 private:
     // The box and the model, side by side.
     std::optional<Failure> act(const Step& step);
-    std::optional<Failure> key(int key);
-    std::optional<Failure> verticalMove(int key, bool select);
+    std::optional<Failure> key(int key, int times);
+    std::optional<Failure> verticalMove(int key, bool select, int times);
     std::optional<Failure> mouseAt(QPoint point, Qt::KeyboardModifiers modifiers, bool press);
 
     // The checks after each step.

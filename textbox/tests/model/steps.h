@@ -40,6 +40,7 @@ struct Step {
     QString text;
     QStringList pieces;
     int number = 0;
+    int times = 1; // a key pressed so many times, the box compared after the last
     bool shift = false;
     double x = 0, y = 0, x2 = 0, y2 = 0;
 };

@@ -50,10 +50,17 @@ qsizetype nextCluster(const QString& t, qsizetype p) {
     return p >= t.size() ? t.size() : p + clusterLength(t, p);
 }
 
-// The cluster boundary before `p`, the clusters counted from the start of the text.
+// The cluster boundary before `p`, the clusters counted from the start of the text: from the
+// last character before `p` that is no combining mark, since every such character starts a
+// cluster.
 qsizetype previousCluster(const QString& t, qsizetype p) {
-    qsizetype before = 0;
-    for (qsizetype at = 0; at < p; at += clusterLength(t, at))
+    qsizetype from = std::max<qsizetype>(p - 1, 0);
+    qsizetype length = 0;
+    while (from > 0 &&
+           (boundaryFrom(t, from) != from || QChar::isMark(codePointAt(t, from, length))))
+        --from;
+    qsizetype before = from;
+    for (qsizetype at = from; at < p; at += clusterLength(t, at))
         before = at;
     return before;
 }
