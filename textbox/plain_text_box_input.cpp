@@ -43,16 +43,19 @@ constexpr QKeySequence::StandardKey EditKeys[] = {
 
 // Copied text, handed over only when a program asks for it, and in UTF-8 when asked for
 // bytes: a copy of a whole page takes no second copy of it until it is pasted, nor a UTF-16
-// one on its way to another program.
+// one on its way to another program. It answers as plain text, and as plain text in UTF-8,
+// which programs on Wayland ask for by name.
 class CopiedText : public QMimeData {
 public:
     explicit CopiedText(textbox::PieceText text) : text_(std::move(text)) {}
 
-    QStringList formats() const override { return {QStringLiteral("text/plain")}; }
+    QStringList formats() const override {
+        return {QStringLiteral("text/plain"), QStringLiteral("text/plain;charset=utf-8")};
+    }
 
 protected:
     QVariant retrieveData(const QString& format, QMetaType type) const override {
-        if (format != QLatin1String("text/plain"))
+        if (!formats().contains(format))
             return {};
         if (type.id() == QMetaType::QByteArray)
             return utf8();
