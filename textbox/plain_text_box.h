@@ -7,6 +7,7 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QKeySequence>
+#include <QTextLayout>
 
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 #include <vector>
 
 class QMenu;
+class QMimeData;
 class QPainter;
 
 // A text box that lays out only the rows on screen, so that a page of 256 MiB or a tag value of
@@ -79,6 +81,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
@@ -130,6 +136,7 @@ private:
     void ensureVisible(std::size_t position);
     void followHorizontally(std::size_t position);
     void drawRow(QPainter& painter, const textbox::Row& row, qreal y) const;
+    void drawRowWithPreedit(QPainter& painter, const textbox::Row& row, qreal y) const;
     std::optional<QRectF> cellAt(std::size_t position) const;
     QRect caretRect() const;
     void keepScrollBarsPalette();
@@ -144,6 +151,7 @@ private:
     void moveCaret(Move move, bool select);
     void restartBlink();
     void notifyCaret();
+    void setPrimarySelection();
 
     // Editing.
     bool moveKey(QKeyEvent* event);
@@ -159,6 +167,17 @@ private:
     // `inserted` ones (in plain_text_box_accessible.cpp).
     void notifyTextChange(std::size_t position, std::size_t removed, std::size_t inserted);
 
+    // An input method's composition.
+    std::optional<QRectF> preeditRect() const;
+    std::pair<std::size_t, std::size_t> surroundingText() const;
+    void commitPreedit();
+    void dropPreedit();
+
+    // Drag and drop.
+    bool takesDrop(const QMimeData* data) const;
+    std::optional<std::size_t> dropPosition(const QDropEvent* event) const;
+    void startDrag();
+
     textbox::PieceText text_;
     textbox::TextBoundaries boundaries_;
     textbox::TextRows rows_;
@@ -173,6 +192,17 @@ private:
     LineWrapMode wrapMode_ = WidgetWidth;
     bool settingScrollBar_ = false;
     bool selecting_ = false; // the mouse drags a selection
+    bool mayDrag_ = false;   // the mouse was pressed on the selection, which it may drag
+    QPointF pressPoint_;
+    std::optional<std::size_t> dropCaret_; // where a drag over the box would drop its text
+    // What an input method composes at the caret, not yet part of the text: its characters,
+    // the formats it gives them, and its own caret in them.
+    struct Preedit {
+        QString text;
+        QList<QTextLayout::FormatRange> formats;
+        int caret = 0;
+        bool caretShown = true;
+    } preedit_;
     bool caretOn_ = false;   // the phase of the blinking caret
     QBasicTimer blinkTimer_;
     QBasicTimer dragScrollTimer_;

@@ -129,7 +129,15 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  u"016789", 3},
         EditCase{"RemoveEverything", "page", [](PieceText& t) { t.replace(0, 4, {}, nullptr); },
-                 u"", 1}),
+                 u"", 1},
+        EditCase{"MoveForwardAcrossPieces", "0123456789",
+                 [](PieceText& t) {
+                     t.type(5, 0, u"ab");
+                     t.move(1, 3, 10);
+                 },
+                 u"04ab56712389", 2},
+        EditCase{"MoveBackToTheStart", "0123456789", [](PieceText& t) { t.move(7, 3, 0); },
+                 u"7890123456", 1}),
     [](const testing::TestParamInfo<EditCase>& info) { return info.param.name; });
 
 TEST(PieceText, AnEditClearsWhatCouldBeRedone) {

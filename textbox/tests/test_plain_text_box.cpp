@@ -512,7 +512,7 @@ void PlainTextBoxTest::copyIsTheSelectionAsItWas() {
     QTest::keyClick(box.get(), Qt::Key_Delete);
     QTest::keyClicks(box.get(), QStringLiteral("later"));
     QCOMPARE(clipboard->text(), copied);
-    for (const QString& type : {"text/plain", "text/plain;charset=utf-8"}) {
+    for (const char* type : {"text/plain", "text/plain;charset=utf-8"}) {
         QVERIFY(clipboard->mimeData()->hasFormat(type));
         QCOMPARE(clipboard->mimeData()->data(type), copied.toUtf8());
     }

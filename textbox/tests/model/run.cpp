@@ -4,8 +4,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextCharFormat>
 
 #include <cstdlib>
 
@@ -91,12 +93,14 @@ std::optional<Failure> Run::step(const Step& step) {
 std::optional<Failure> Run::act(const Step& step) {
     PlainTextBox& box = *box_;
     Model& m = model_;
+    const bool primary = QGuiApplication::clipboard()->supportsSelection();
     switch (step.op) {
     case Step::SetText:
         if (log_) // a long text takes long to tell
             say(QStringLiteral("setPlainText(%1)").arg(quoted(step.text)));
         box.setPlainText(step.text);
         m.setText(step.text);
+        m.composing = false;
         break;
     case Step::SetBytes: {
         if (log_) // a long text takes long to tell
@@ -109,6 +113,7 @@ std::optional<Failure> Run::act(const Step& step) {
         }
         box.setWindows1252Text(std::move(bytes));
         m.setText(text);
+        m.composing = false;
         break;
     }
     case Step::Type:
@@ -127,6 +132,29 @@ std::optional<Failure> Run::act(const Step& step) {
         commit.setCommitString(step.text);
         QApplication::sendEvent(&box, &commit);
         m.replaceSelection(step.text, true);
+        if (!m.readOnly)
+            m.composing = false;
+        break;
+    }
+    case Step::Preedit: {
+        if (log_)
+            say(QStringLiteral("input method composes %1, its caret at %2%3")
+                    .arg(quoted(step.text))
+                    .arg(step.number)
+                    .arg(step.shift ? ", hidden" : ""));
+        QTextCharFormat underlined;
+        underlined.setFontUnderline(true);
+        const auto length = static_cast<int>(step.text.size());
+        QInputMethodEvent compose(
+            step.text, {{QInputMethodEvent::TextFormat, 0, length, underlined},
+                        {QInputMethodEvent::Cursor, step.number, step.shift ? 0 : 1, {}}});
+        QApplication::sendEvent(&box, &compose);
+        if (m.readOnly)
+            break;
+        // A composition that begins takes the selection's place.
+        if (!step.text.isEmpty() && !m.composing && m.caret != m.anchor)
+            m.replaceSelection({}, false);
+        m.composing = !step.text.isEmpty();
         break;
     }
     case Step::Key:
@@ -146,9 +174,10 @@ std::optional<Failure> Run::act(const Step& step) {
                 .arg(step.shift ? "Shift+" : "")
                 .arg(point.x())
                 .arg(point.y()));
-        if (auto failure = mouseAt(point, step.shift ? Qt::ShiftModifier : Qt::NoModifier, true))
+        if (auto failure =
+                mouseAt(point, step.shift ? Qt::ShiftModifier : Qt::NoModifier, Mouse::Click))
             return failure;
-        QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, point);
+        m.selectionMade(primary);
         break;
     }
     case Step::Drag: {
@@ -158,24 +187,89 @@ std::optional<Failure> Run::act(const Step& step) {
                 .arg(from.y())
                 .arg(to.x())
                 .arg(to.y()));
-        if (auto failure = mouseAt(from, {}, true))
+        const qsizetype pressed = hit(from);
+        const auto [low, high] = m.selection();
+        if (low < high && low <= pressed && pressed <= high) {
+            // A press on the selection drags it away, which the platform here refuses at once,
+            // or puts the caret where the mouse is let go when it hardly moved.
+            QTest::mousePress(box.viewport(), Qt::LeftButton, {}, from);
+            const bool drags = (to - from).manhattanLength() > QApplication::startDragDistance();
+            const qsizetype released = drags ? 0 : hit(to);
+            QTest::mouseMove(box.viewport(), to);
+            QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, to);
+            m.typing = false;
+            m.goal = Model::Goal::None;
+            m.composing = false;
+            if (!drags)
+                m.setCaret(released, false);
+            break;
+        }
+        if (auto failure = mouseAt(from, {}, Mouse::Press))
             return failure;
-        if (auto failure = mouseAt(to, {}, false))
+        if (auto failure = mouseAt(to, {}, Mouse::Move))
             return failure;
         QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, to);
+        m.selectionMade(primary);
         break;
     }
     case Step::DoubleClick: {
         const QPoint point = pointIn(step.x, step.y);
         say(QStringLiteral("double click at (%1, %2)").arg(point.x()).arg(point.y()));
-        if (auto failure = mouseAt(point, {}, true))
+        if (auto failure = mouseAt(point, {}, Mouse::Click))
             return failure;
-        QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, point);
         QTest::mouseDClick(box.viewport(), Qt::LeftButton, {}, point);
         QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, point);
         const auto [from, to] = wordAt(m.text, m.caret);
         m.setCaret(from, false);
         m.setCaret(to, true);
+        m.selectionMade(primary);
+        break;
+    }
+    case Step::MiddleClick: {
+        const QPoint point = pointIn(step.x, step.y);
+        say(QStringLiteral("middle click at (%1, %2)").arg(point.x()).arg(point.y()));
+        const qsizetype pressed = hit(point);
+        QTest::mouseClick(box.viewport(), Qt::MiddleButton, {}, point);
+        m.composing = false;
+        // Where the platform has a primary selection, it is pasted there.
+        if (primary && !m.readOnly) {
+            m.typing = false;
+            m.goal = Model::Goal::None;
+            m.setCaret(pressed, false);
+            m.replaceSelection(m.primary, false);
+        }
+        break;
+    }
+    case Step::Drop: {
+        const QPoint point = pointIn(step.x, step.y);
+        const char* kinds[] = {"copied", "moved", "a file"};
+        if (log_)
+            say(QStringLiteral("%1 dropped at (%2, %3) from another program")
+                    .arg(step.number == 2 ? QString(kinds[2])
+                                          : quoted(step.text) + QLatin1Char(' ') + kinds[step.number])
+                    .arg(point.x())
+                    .arg(point.y()));
+        const qsizetype dropped = hit(point);
+        QMimeData data;
+        if (step.number == 2)
+            data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/page.html"))});
+        else
+            data.setText(step.text);
+        const Qt::DropAction action = step.number == 1 ? Qt::MoveAction : Qt::CopyAction;
+        QDragEnterEvent enter(point, action, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(box.viewport(), &enter);
+        QDragMoveEvent move(point, action, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(box.viewport(), &move);
+        QDropEvent drop(point, action, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(box.viewport(), &drop);
+        // Text goes in where it was dropped; a file is not text.
+        if (m.readOnly || step.number == 2)
+            break;
+        m.typing = false;
+        if (!step.text.isEmpty()) {
+            m.setCaret(dropped, false);
+            m.replaceSelection(step.text, false);
+        }
         break;
     }
     case Step::Wheel: {
@@ -264,6 +358,7 @@ std::optional<Failure> Run::act(const Step& step) {
         break;
     case Step::ReadOnly:
         m.readOnly = !m.readOnly;
+        m.composing = m.composing && !m.readOnly;
         say(QStringLiteral("setReadOnly(%1)").arg(m.readOnly ? "true" : "false"));
         box.setReadOnly(m.readOnly);
         break;
@@ -328,10 +423,13 @@ std::optional<Failure> Run::key(int key, int times) {
     QTest::keySequence(&box, QKeySequence(standard));
     const auto [from, to] = m.selection();
     const bool none = from == to;
+    const bool primary = QGuiApplication::clipboard()->supportsSelection();
     const auto move = [&](qsizetype target, bool selecting) {
         m.typing = false;
         m.goal = Model::Goal::None;
         m.setCaret(target, selecting);
+        if (selecting)
+            m.selectionMade(primary);
     };
     switch (standard) {
     case QKeySequence::MoveToNextChar:
@@ -399,6 +497,7 @@ std::optional<Failure> Run::key(int key, int times) {
         m.keepGoalUnknown();
         m.anchor = 0;
         m.setCaret(m.text.size(), true);
+        m.selectionMade(primary);
         break;
     case QKeySequence::InsertParagraphSeparator:
         m.replaceSelection(QStringLiteral("\r\n"), true);
@@ -472,31 +571,46 @@ std::optional<Failure> Run::verticalMove(int key, bool select, int times) {
     return std::nullopt;
 }
 
-// A press (or a move with the button held) at `point`: where a fresh box showing the same rows
-// puts the caret. Without wrapping, the view's sideways scroll is the box's own: the caret must
-// be on the line pressed.
-std::optional<Failure> Run::mouseAt(QPoint point, Qt::KeyboardModifiers modifiers, bool press) {
-    Model& m = model_;
+// The position a press at `point` gives: where a fresh box showing the same rows puts it;
+// without wrapping, where the box itself says, since its sideways scroll is its own.
+qsizetype Run::hit(QPoint point) {
+    if (!wrapping_)
+        return at(point);
     const int top = at({-1000, 0});
-    if (press)
+    freshen();
+    fresh_.verticalScrollBar()->setValue(top);
+    return accessibleText(fresh_)->offsetAtPoint(fresh_.viewport()->mapToGlobal(point));
+}
+
+// A click, a press, or a move with the button held, at `point`: where a fresh box showing the
+// same rows puts the caret. Without wrapping, the caret must be on the line pressed.
+std::optional<Failure> Run::mouseAt(QPoint point, Qt::KeyboardModifiers modifiers, Mouse what) {
+    Model& m = model_;
+    const qsizetype expected = wrapping_ ? hit(point) : 0;
+    switch (what) {
+    case Mouse::Click:
+        QTest::mouseClick(box_->viewport(), Qt::LeftButton, modifiers, point);
+        break;
+    case Mouse::Press:
         QTest::mousePress(box_->viewport(), Qt::LeftButton, modifiers, point);
-    else
+        break;
+    case Mouse::Move:
         QTest::mouseMove(box_->viewport(), point);
-    const bool select = !press || (modifiers & Qt::ShiftModifier);
-    if (press) {
+        break;
+    }
+    const bool select = what == Mouse::Move || (modifiers & Qt::ShiftModifier);
+    if (what != Mouse::Move) {
         m.typing = false;
         m.goal = Model::Goal::None;
+        m.composing = false;
     }
-    freshen();
     if (wrapping_) {
-        fresh_.verticalScrollBar()->setValue(top);
-        const int expected =
-            accessibleText(fresh_)->offsetAtPoint(fresh_.viewport()->mapToGlobal(point));
         m.setCaret(expected, select);
         return std::nullopt;
     }
     const qsizetype caret = box_->cursorPosition();
     const int line = at({-1000, point.y()});
+    freshen();
     const Row row = rowAt(line);
     if (caret < line || caret > row.end || caret != boundaryFrom(m.text, caret))
         return fail(QStringLiteral("mouse"),

@@ -49,11 +49,14 @@ private:
     std::optional<Failure> act(const Step& step);
     std::optional<Failure> key(int key, int times);
     std::optional<Failure> verticalMove(int key, bool select, int times);
-    std::optional<Failure> mouseAt(QPoint point, Qt::KeyboardModifiers modifiers, bool press);
+    enum class Mouse { Click, Press, Move };
+    std::optional<Failure> mouseAt(QPoint point, Qt::KeyboardModifiers modifiers, Mouse what);
+    qsizetype hit(QPoint point);
 
     // The checks after each step.
     std::optional<Failure> compare(bool caretShown);
     std::optional<Failure> compareRows(bool caretShown);
+    std::optional<Failure> compareInputMethod();
     std::optional<Failure> compareWidths(int rowIndex, qsizetype from, qsizetype end, int y);
 
     // The fresh box, which lays out the model's text with no history.

@@ -2,8 +2,10 @@
 
 #include "run.h"
 
+#include "textbox/plain_text_box_accessible.h"
+
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
 
 namespace model {
 
@@ -59,7 +61,52 @@ std::optional<Failure> Run::compare(bool caretShown) {
         return fail(QStringLiteral("clipboard"),
                     QStringLiteral("the clipboard holds %1, expected %2")
                         .arg(quoted(clipboard), quoted(m.clipboard)));
+    if (auto failure = compareInputMethod())
+        return failure;
     return compareRows(caretShown);
+}
+
+// What an input method is told, asked as it asks: the caret's line, at most a stretch of it about
+// the caret, where the caret and the anchor are in it, and the caret's rectangle on its row.
+std::optional<Failure> Run::compareInputMethod() {
+    PlainTextBox& box = *box_;
+    const Model& m = model_;
+    const QString& t = m.text;
+    QInputMethodQueryEvent query(Qt::ImSurroundingText | Qt::ImCursorPosition |
+                                 Qt::ImAnchorPosition | Qt::ImCursorRectangle);
+    QApplication::sendEvent(&box, &query);
+    const QString around = query.value(Qt::ImSurroundingText).toString();
+    const qsizetype cursor = query.value(Qt::ImCursorPosition).toInt();
+    const qsizetype from = m.caret - cursor, to = from + around.size();
+    const auto half = static_cast<qsizetype>(AccessibleTextLimit / 2);
+    const bool lineStarts = from == 0 || isBreak(t[from - 1]) || cursor == half;
+    const bool lineEnds = to == t.size() || isBreak(t[to]) || to - m.caret == half;
+    if (from < 0 || to > t.size() || t.mid(from, around.size()) != around ||
+        around.contains(u'\r') || around.contains(u'\n') || !lineStarts || !lineEnds)
+        return fail(QStringLiteral("input method"),
+                    QStringLiteral("the input method is told %1 with the caret at %2, not the "
+                                   "caret's line about %3")
+                        .arg(quoted(around))
+                        .arg(cursor)
+                        .arg(m.caret));
+    const qsizetype anchor = query.value(Qt::ImAnchorPosition).toInt();
+    if (anchor != std::clamp(m.anchor, from, to) - from)
+        return fail(QStringLiteral("input method"),
+                    QStringLiteral("the input method is told the anchor is at %1, not %2")
+                        .arg(from + anchor)
+                        .arg(m.anchor));
+    const QRect caret = accessibleText(box)->characterRect(static_cast<int>(m.caret));
+    const QRect told = query.value(Qt::ImCursorRectangle).toRect();
+    if (!caret.isNull() && (box.mapToGlobal(told.topLeft()).y() != caret.top() ||
+                            told.left() < 0 || told.left() > box.width()))
+        return fail(QStringLiteral("input method"),
+                    QStringLiteral("the input method is told the caret is at (%1, %2), the caret "
+                                   "is drawn at (%3, %4)")
+                        .arg(told.left())
+                        .arg(told.top())
+                        .arg(box.mapFromGlobal(caret.topLeft()).x())
+                        .arg(box.mapFromGlobal(caret.topLeft()).y()));
+    return std::nullopt;
 }
 
 // The rows on screen, read at the left and right of each, against the rows of a fresh layout

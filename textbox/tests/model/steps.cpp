@@ -266,7 +266,7 @@ std::vector<Step> randomSteps(std::uint64_t run) {
                                   : stepOf(Step::Key, QKeySequence::Delete));
             continue;
         }
-        const int roll = random.below(1000);
+        const int roll = random.below(1050);
         Step step;
         if (roll < 150) {
             step.op = Step::Type;
@@ -318,8 +318,20 @@ std::vector<Step> randomSteps(std::uint64_t run) {
         } else if (roll < 980) {
             step.op = Step::SetText;
             step.text = randomText(random, mix, random.between(0, 200));
-        } else {
+        } else if (roll < 1000) {
             step.op = Step::Paint;
+        } else if (roll < 1020) {
+            step.op = Step::Preedit;
+            for (int i = random.below(4); i > 0; --i)
+                step.text += typeable(randomPiece(random, mix));
+            step.number = random.below(static_cast<int>(step.text.size()) + 1);
+            step.shift = random.chance(20);
+        } else if (roll < 1040) {
+            step.op = Step::Drop;
+            step.number = random.chance(10) ? 2 : random.below(2);
+            step.text = randomText(random, mix, random.between(0, 12));
+        } else {
+            step.op = Step::MiddleClick;
         }
         // A click at a row's right end puts the caret at its end, where edits re-wrap rows.
         step.x = random.chance(30) ? 0.999 : random.fraction();

@@ -20,11 +20,14 @@ struct Step {
         SetBytes, // setWindows1252Text; `text` holds one byte in each character
         Type,     // one key event for each piece
         Commit,   // an input method's commit string
+        Preedit,  // an input method's composition, its caret at `number`, hidden with `shift`
         Key,      // a standard key, `number` a QKeySequence::StandardKey
         Backspace,
         Click,
         Drag,
         DoubleClick,
+        MiddleClick,
+        Drop, // `text` dropped from another program: `number` 0 a copy, 1 a move, 2 a file
         Wheel,     // `number` wheel steps, down when positive
         ScrollBar, // `number` a slider action, or the value `x` of the range when 0
         Slot,      // `number`: cut, copy, paste, undo, redo, select all
