@@ -1,10 +1,12 @@
 #include "app/controls.h"
+#include "app/frmMetatags.h"
 #include "app/qt_text.h"
 #include "load/page_text.h"
 #include "tests/window_driver.h"
 #include "textbox/plain_text_box.h"
 
 #include <QFile>
+#include <QMimeData>
 #include <QTest>
 
 namespace {
@@ -46,6 +48,8 @@ private slots:
     void fileThatCannotBeOpened();
     void pagesInTurn_data();
     void pagesInTurn();
+    void pageFileDropped_data();
+    void pageFileDropped();
     void textBoxReadsBackWhatItHolds();
 };
 
@@ -235,6 +239,70 @@ void WindowTest::pagesInTurn() {
         const QString name = expected.section(u'=', 0, 0);
         QCOMPARE(name + u'=' + driver.textColour(name.toLatin1()).name(), expected);
     }
+}
+
+void WindowTest::pageFileDropped_data() {
+    QTest::addColumn<QByteArray>("on"); // the control it is dropped on
+    QTest::addColumn<QString>("files"); // "page", "page page", "folder"
+    QTest::addColumn<Qt::DropActions>("actions");
+    QTest::addColumn<bool>("searched");
+    const Qt::DropActions copyOrMove = Qt::CopyAction | Qt::MoveAction;
+    QTest::newRow("on the page box")
+        << QByteArray("txtOriginalFile") << "page" << copyOrMove << true;
+    QTest::newRow("on the path box") << QByteArray("txtHTML") << "page" << copyOrMove << true;
+    QTest::newRow("on a result box") << QByteArray("txtTitle") << "page" << copyOrMove << true;
+    QTest::newRow("on a counter") << QByteArray("lblTitleCar") << "page" << copyOrMove << true;
+    QTest::newRow("on the Search button")
+        << QByteArray("cmdSearch") << "page" << Qt::DropActions(Qt::CopyAction) << true;
+    QTest::newRow("two files") << QByteArray("txtOriginalFile") << "page page" << copyOrMove
+                               << false;
+    QTest::newRow("a folder") << QByteArray("txtOriginalFile") << "folder" << copyOrMove << false;
+    QTest::newRow("a file that may only be moved")
+        << QByteArray("txtOriginalFile") << "page" << Qt::DropActions(Qt::MoveAction) << false;
+}
+
+// A page file dropped anywhere on the window is searched as if it had been chosen in the Open
+// dialog, and is only read: the drop is a copy, so that the program it came from keeps it.
+void WindowTest::pageFileDropped() {
+    QFETCH(QByteArray, on);
+    QFETCH(QString, files);
+    QFETCH(Qt::DropActions, actions);
+    QFETCH(bool, searched);
+    const QByteArray page = title("Dropped") + meta("keywords", "a, b") + meta("author", "Ann");
+    WindowDriver searchedAs;
+    searchedAs.search(searchedAs.writePage(page));
+    WindowDriver driver;
+    const QString path = driver.writePage(page);
+    QList<QUrl> urls;
+    for (const QString& file : files.split(u' '))
+        urls << QUrl::fromLocalFile(file == u"folder" ? driver.folder() : path);
+    QMimeData data;
+    data.setUrls(urls);
+    data.setText(urls.front().toString()); // as file managers offer it
+
+    QWidget* control = driver.control(on.constData());
+    const QPoint point = control->mapTo(&driver.window(), control->rect().center());
+    QWidget* target = driver.window().childAt(point);
+    const QPoint at = target->mapFrom(&driver.window(), point);
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(at, actions, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    QCOMPARE(drop.isAccepted(), searched);
+    if (!searched) {
+        QCOMPARE(driver.shown("txtHTML"), QStringLiteral("html htm asp"));
+        QVERIFY(!driver.enabled("cmdRecheck"));
+        return;
+    }
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    QCOMPARE(driver.shown("txtHTML"), path);
+    QVERIFY(driver.enabled("cmdRecheck"));
+    for (const char* name : {"txtOriginalFile", "txtTitle", "lblTitleCar", "txtKeywords",
+                             "lblKeywordsCar", "lblWordsNum", "txtAuthor", "lblAuthorCar"})
+        QCOMPARE(driver.shown(name), searchedAs.shown(name));
+    QVERIFY(QFile::exists(path));
 }
 
 void WindowTest::textBoxReadsBackWhatItHolds() {

@@ -192,7 +192,12 @@ private:
     LineWrapMode wrapMode_ = WidgetWidth;
     bool settingScrollBar_ = false;
     bool selecting_ = false; // the mouse drags a selection
-    bool mayDrag_ = false;   // the mouse was pressed on the selection, which it may drag
+    bool caretOn_ = false;   // the phase of the blinking caret
+    QBasicTimer blinkTimer_;
+    QBasicTimer dragScrollTimer_;
+    QPointF dragPoint_;
+    int wheelDelta_ = 0;
+    bool mayDrag_ = false; // the mouse was pressed on the selection, which it may drag away
     QPointF pressPoint_;
     std::optional<std::size_t> dropCaret_; // where a drag over the box would drop its text
     // What an input method composes at the caret, not yet part of the text: its characters,
@@ -203,9 +208,4 @@ private:
         int caret = 0;
         bool caretShown = true;
     } preedit_;
-    bool caretOn_ = false;   // the phase of the blinking caret
-    QBasicTimer blinkTimer_;
-    QBasicTimer dragScrollTimer_;
-    QPointF dragPoint_;
-    int wheelDelta_ = 0;
 };

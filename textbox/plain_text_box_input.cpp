@@ -56,7 +56,8 @@ public:
         : text_(std::move(text)), box_(box), from_(from), to_(to) {}
 
     // Whether this is the selection [from, to) dragged from this box.
-    bool isDraggedFrom(const PlainTextBox* box, std::pair<std::size_t, std::size_t> selection) const {
+    bool isDraggedFrom(const PlainTextBox* box,
+                       std::pair<std::size_t, std::size_t> selection) const {
         return box_ == box && selection == std::pair{from_, to_};
     }
 
@@ -685,6 +686,7 @@ void PlainTextBox::mouseDoubleClickEvent(QMouseEvent* event) {
     const auto [from, to] = boundaries_.wordAt(positionAt(event->position()));
     setCaret(from, false);
     setCaret(to, true);
+    setPrimarySelection();
     mayDrag_ = false;
     selecting_ = true;
 }
@@ -725,8 +727,8 @@ bool PlainTextBox::takesDrop(const QMimeData* data) const {
     if (readOnly_ || !data || !data->hasText())
         return false;
     const QList<QUrl> urls = data->urls();
-    return urls.isEmpty() ||
-           !std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    return urls.isEmpty() || !std::all_of(urls.begin(), urls.end(),
+                                          [](const QUrl& url) { return url.isLocalFile(); });
 }
 
 // Where a drop puts its text; none inside the selection that moves.

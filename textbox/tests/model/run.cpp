@@ -245,8 +245,9 @@ std::optional<Failure> Run::act(const Step& step) {
         const char* kinds[] = {"copied", "moved", "a file"};
         if (log_)
             say(QStringLiteral("%1 dropped at (%2, %3) from another program")
-                    .arg(step.number == 2 ? QString(kinds[2])
-                                          : quoted(step.text) + QLatin1Char(' ') + kinds[step.number])
+                    .arg(step.number == 2
+                             ? QString(kinds[2])
+                             : quoted(step.text) + QLatin1Char(' ') + kinds[step.number])
                     .arg(point.x())
                     .arg(point.y()));
         const qsizetype dropped = hit(point);

@@ -97,8 +97,8 @@ std::optional<Failure> Run::compareInputMethod() {
                         .arg(m.anchor));
     const QRect caret = accessibleText(box)->characterRect(static_cast<int>(m.caret));
     const QRect told = query.value(Qt::ImCursorRectangle).toRect();
-    if (!caret.isNull() && (box.mapToGlobal(told.topLeft()).y() != caret.top() ||
-                            told.left() < 0 || told.left() > box.width()))
+    if (!caret.isNull() && (box.mapToGlobal(told.topLeft()).y() != caret.top() || told.left() < 0 ||
+                            told.left() > box.width()))
         return fail(QStringLiteral("input method"),
                     QStringLiteral("the input method is told the caret is at (%1, %2), the caret "
                                    "is drawn at (%3, %4)")

@@ -27,7 +27,7 @@ struct Step {
         Drag,
         DoubleClick,
         MiddleClick,
-        Drop, // `text` dropped from another program: `number` 0 a copy, 1 a move, 2 a file
+        Drop,      // `text` dropped from another program: `number` 0 a copy, 1 a move, 2 a file
         Wheel,     // `number` wheel steps, down when positive
         ScrollBar, // `number` a slider action, or the value `x` of the range when 0
         Slot,      // `number`: cut, copy, paste, undo, redo, select all
