@@ -787,6 +787,8 @@ void PlainTextBoxTest::leftStopsWhereRightDoes_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("stops"); // the caret positions, both ends included
     QTest::newRow("a letter with 2000 marks") << "a" + QString(2000, QChar(0x308)) + "b" << 65;
+    QTest::newRow("a letter with 100 marks, the run's clusters ending at multiples of 32")
+        << "xyza" + QString(100, QChar(0x308)) + "b" << 9;
     QTest::newRow("marks after a tab, a line break and a control character")
         << QStringLiteral("\t\u0301\u0301\n\u0301\x01\u0301e\u0301") << 8;
     QTest::newRow("a CR LF, pairs, and marks outside the first plane")
