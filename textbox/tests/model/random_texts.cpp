@@ -109,7 +109,13 @@ QString longLine(Random& random, const Mix& mix, int columns) {
 
 QString veryLongLine(Random& random) {
     const int length = random.between(100'000, 1'000'000);
-    QString line;
+    // It starts with a row of 4,095 zero-width characters and a letter, then a row of one blank
+    // where a word of x's after more of them does not fit after the blank: the row that a kept
+    // row start after the word must not lengthen.
+    const QString zeroWidth(QChar(0x200B));
+    QString line = zeroWidth.repeated(4095) + QStringLiteral("w ") +
+                   zeroWidth.repeated(random.between(1000, 3000)) +
+                   QString(random.between(50, 300), QLatin1Char('x'));
     line.reserve(length + 5000);
     while (line.size() < length) {
         const int part =

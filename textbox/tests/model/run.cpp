@@ -24,6 +24,8 @@ Run::Run(PlainTextBox& fresh, std::vector<QString>* log) : fresh_(fresh), log_(l
     box_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box_->resize(Sizes[1]);
     box_->show();
+    rowBox_ = std::make_unique<PlainTextBox>();
+    rowBox_->show();
     QObject::connect(box_.get(), &PlainTextBox::textChanged, [this] { ++changes_; });
 }
 
@@ -46,18 +48,29 @@ void Run::freshen() {
 }
 
 // The row of a fresh layout that holds the caret at `position`: from where Home and End take
-// the caret in the fresh box. End stops at the line break of a row that ends a line, and
-// before the last cluster of a row that wraps.
+// the caret in a box that shows the text afresh, one row high. End stops at the line break of a
+// row that ends a line, and before the last cluster of a row that wraps.
 Row Run::rowAt(qsizetype position) {
     const QString& t = model_.text;
     // Inside a CR LF or a surrogate pair, the row of the character it is inside.
     if (boundaryFrom(t, position) != position)
         --position;
-    fresh_.setCursorPosition(position);
-    QTest::keyClick(&fresh_, Qt::Key_Home);
-    const qsizetype start = fresh_.cursorPosition();
-    QTest::keyClick(&fresh_, Qt::Key_End);
-    const qsizetype end = fresh_.cursorPosition();
+    PlainTextBox& fresh = *rowBox_;
+    if (fresh.font() != box_->font())
+        fresh.setFont(box_->font());
+    fresh.setVerticalScrollBarPolicy(box_->verticalScrollBarPolicy());
+    fresh.resize(box_->width(), 25);
+    if (fresh.lineWrapMode() != box_->lineWrapMode())
+        fresh.setLineWrapMode(box_->lineWrapMode());
+    fresh.setPlainText(t);
+    if (fresh.viewport()->width() != box_->viewport()->width())
+        qFatal("The box of one row is %d wide, the box %d", fresh.viewport()->width(),
+               box_->viewport()->width());
+    fresh.setCursorPosition(position);
+    QTest::keyClick(&fresh, Qt::Key_Home);
+    const qsizetype start = fresh.cursorPosition();
+    QTest::keyClick(&fresh, Qt::Key_End);
+    const qsizetype end = fresh.cursorPosition();
     if (end == t.size())
         return {start, end, end, true};
     if (isBreak(t[end]))

@@ -73,6 +73,10 @@ private:
     }
 
     PlainTextBox& fresh_;
+    // A box as wide as the box and one row high, showing the model's text afresh for each row
+    // asked of it: it lays out no row past the one asked for, so that no row start it kept
+    // could decide the row.
+    std::unique_ptr<PlainTextBox> rowBox_;
     std::unique_ptr<PlainTextBox> box_;
     std::vector<QString>* log_;
     Model model_;

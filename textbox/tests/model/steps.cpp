@@ -107,7 +107,7 @@ void veryLongLineSteps(Random& random, std::vector<Step>& steps) {
         add(step);
     };
     add(stepOf(Step::Resize, random.below(static_cast<int>(std::size(Sizes)))));
-    if (random.chance(25))
+    if (random.chance(50))
         add(stepOf(Step::Font, 1));
     if (random.chance(10))
         add(stepOf(Step::Wrap));
