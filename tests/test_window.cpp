@@ -5,9 +5,11 @@
 #include "tests/window_driver.h"
 #include "textbox/plain_text_box.h"
 
+#include <QDrag>
 #include <QFile>
 #include <QMimeData>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -50,6 +52,7 @@ private slots:
     void pagesInTurn();
     void pageFileDropped_data();
     void pageFileDropped();
+    void pageFileDraggedOntoTheWindow();
     void textBoxReadsBackWhatItHolds();
 };
 
@@ -302,6 +305,38 @@ void WindowTest::pageFileDropped() {
     for (const char* name : {"txtOriginalFile", "txtTitle", "lblTitleCar", "txtKeywords",
                              "lblKeywordsCar", "lblWordsNum", "txtAuthor", "lblAuthorCar"})
         QCOMPARE(driver.shown(name), searchedAs.shown(name));
+    QVERIFY(QFile::exists(path));
+}
+
+// The same, through the platform's own drag (X11): a file dragged from a widget of its own
+// onto the page box, as a file manager drags it.
+void WindowTest::pageFileDraggedOntoTheWindow() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("Drags need a platform that has them: see test_window_on_x11");
+    WindowDriver driver;
+    const QString path = driver.writePage(title("Dragged"));
+    QWidget files; // where the file is dragged from
+    files.setGeometry(driver.window().geometry().right() + 20, 0, 100, 100);
+    files.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&files));
+    QWidget* pageBox = driver.control("txtOriginalFile");
+    QWidget* target =
+        driver.window().childAt(pageBox->mapTo(&driver.window(), pageBox->rect().center()));
+    const QPoint at = target->rect().center();
+    QTimer::singleShot(100, target, [&] {
+        QTest::mouseMove(target, at);
+        QTest::qWait(100);
+        QTest::mouseMove(target, at + QPoint(1, 0));
+        QTest::qWait(100);
+        QTest::mouseRelease(target, Qt::LeftButton, {}, at + QPoint(1, 0));
+    });
+    auto* drag = new QDrag(&files);
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(path)});
+    drag->setMimeData(data);
+    QCOMPARE(drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction), Qt::CopyAction);
+    QCOMPARE(driver.shown("txtHTML"), path);
+    QCOMPARE(driver.shown("txtTitle"), QStringLiteral("Dragged"));
     QVERIFY(QFile::exists(path));
 }
 
