@@ -262,7 +262,7 @@ std::size_t TextRows::walkFrom(TextReader& text, std::size_t position) const {
     const std::size_t grid = at / JumpGrid * JumpGrid;
     const std::size_t floor = grid >= JumpGrid ? grid - JumpGrid : 0;
     std::size_t from = text_.findLineStart(at, floor);
-    if (from == floor && grid >= JumpGrid)
+    if (from == floor && grid >= JumpGrid) // the line started a grid's length before `grid`
         from = fixedRowStart(text, grid);
     const std::size_t next = grid + JumpGrid;
     if (at + MaxRowLength >= next) {
