@@ -749,8 +749,8 @@ void PlainTextBoxTest::rowsDependOnTheTextAlone_data() {
 }
 
 // A visit far into a long line lands on the rows that a box showing the same text afresh
-// shows from the same top row, whatever the box laid out before: the rows on screen, and the
-// row of the caret, which Home and End find.
+// shows from the same top row, whatever the box laid out before: the rows on screen, each row
+// as found alone, and the row of the caret, which Home and End find.
 void PlainTextBoxTest::rowsDependOnTheTextAlone() {
     QFETCH(QString, text);
     QFETCH(QSize, size);
@@ -776,6 +776,18 @@ void PlainTextBoxTest::rowsDependOnTheTextAlone() {
         QTest::keyClick(&shown, Qt::Key_End);
         return qMakePair(start, static_cast<int>(shown.cursorPosition()));
     };
+    // Each row as a box one row high that shows the text afresh finds it: such a box lays out
+    // no row past it, so no row start that it kept from further on decides it.
+    for (const QPair<int, int>& row : rows) {
+        PlainTextBox oneRow;
+        oneRow.setFont(box->font());
+        oneRow.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        oneRow.resize(size.width(), 25);
+        oneRow.show();
+        oneRow.setPlainText(box->toPlainText());
+        QCOMPARE(oneRow.viewport()->width(), box->viewport()->width());
+        QCOMPARE(caretRow(oneRow, row.first), row);
+    }
     const qsizetype caret = box->cursorPosition();
     for (const QPair<int, int>& row : rows)
         if (row.first <= caret && caret < row.second)
