@@ -7,7 +7,7 @@ JOBS := $(shell nproc)
 PACKAGES := cmake make g++ clang libclang-rt-14-dev qt6-base-dev libicu-dev libgl-dev libgtest-dev \
 	libbenchmark-dev python3 python3-lxml fonts-liberation2 fonts-dejavu-core \
 	fonts-droid-fallback fonts-noto-core fonts-noto-color-emoji \
-	dpkg-dev file desktop-file-utils appstream xvfb xdotool x11-utils \
+	dpkg-dev file desktop-file-utils appstream xvfb xauth xdotool x11-utils \
 	python3-pyatspi at-spi2-core dbus-daemon
 # A real screen reader for the tests, without what its packages recommend (a sound server, a
 # braille daemon): it speaks into a null sound device.

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 
 #include <algorithm>
@@ -221,7 +222,7 @@ int pixels(int twips) {
 
 // The path box types nothing for Alt with a key, as the result boxes do: on the desktop the
 // design comes from, Alt with a letter is an access key or nothing, never text. AltGr, which X
-// reports apart from Alt, still types.
+// reports apart from Alt, still types. A file dropped on it is the window's to search, not text.
 class PathBox : public QLineEdit {
 public:
     using QLineEdit::QLineEdit;
@@ -234,6 +235,26 @@ protected:
             return;
         }
         QLineEdit::keyPressEvent(event);
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (!carriesFiles(*event))
+            QLineEdit::dragEnterEvent(event);
+    }
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        if (!carriesFiles(*event))
+            QLineEdit::dragMoveEvent(event);
+    }
+    void dropEvent(QDropEvent* event) override {
+        if (!carriesFiles(*event))
+            QLineEdit::dropEvent(event);
+    }
+
+private:
+    static bool carriesFiles(QDropEvent& event) {
+        if (!event.mimeData()->hasUrls())
+            return false;
+        event.ignore();
+        return true;
     }
 };
 

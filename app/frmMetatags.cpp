@@ -14,6 +14,7 @@
 const QString frmMetatags::NoValue = QStringLiteral("No value");
 
 frmMetatags::frmMetatags() {
+    setAcceptDrops(true);
     connect(cmdSearch.button(), &QPushButton::clicked, this, &frmMetatags::cmdSearch_Click);
     connect(cmdRecheck.button(), &QPushButton::clicked, this, &frmMetatags::cmdRecheck_Click);
     for (const ResultField& field : ResultFields)

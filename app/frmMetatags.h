@@ -17,6 +17,13 @@ class frmMetatags : public QWidget {
 public:
     frmMetatags();
 
+protected:
+    // A page file dropped on the window is searched as if chosen in the Open dialog.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+public:
     // Description, keywords and robots: the name-first lookup hands over to its
     // content-first twin when the page has no name-first tag.
     void MetaDescriptionAfter();
@@ -45,6 +52,7 @@ private:
 
     void Form_Load();
     void cmdSearch_Click();
+    void SearchChosenFile();
     void cmdRecheck_Click();
     void LoadPage();
     void showReading(const QString& reading);

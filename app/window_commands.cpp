@@ -16,6 +16,11 @@ void frmMetatags::cmdSearch_Click() {
     cmdDialog.ShowOpen();
     if (cmdDialog.FileName().isEmpty())
         return;
+    SearchChosenFile();
+}
+
+// What Search does with the file chosen in the Open dialog, or dropped on the window.
+void frmMetatags::SearchChosenFile() {
     cmdRecheck.SetEnabled(true);
     txtHTML.SetText(cmdDialog.FileName());
     LoadPage();

@@ -1,11 +1,15 @@
 #include "app/controls.h"
+#include "app/frmMetatags.h"
 #include "app/qt_text.h"
 #include "load/page_file.h"
 #include "tests/window_driver.h"
 #include "textbox/plain_text_box.h"
 
+#include <QDrag>
 #include <QFile>
+#include <QMimeData>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -48,6 +52,9 @@ private slots:
     void pagesInTurn();
     void pagesInTheirEncodings_data();
     void pagesInTheirEncodings();
+    void pageFileDropped_data();
+    void pageFileDropped();
+    void pageFileDraggedOntoTheWindow();
     void textBoxReadsBackWhatItHolds();
 };
 
@@ -348,6 +355,102 @@ void WindowTest::pagesInTheirEncodings() {
     QCOMPARE(driver.shown("txtOriginalFile"), asShown(page));
     QCOMPARE(driver.control("txtOriginalFile")->toolTip(), reading);
     QVERIFY(driver.control("txtOriginalFile")->accessibleDescription().endsWith(reading));
+}
+
+void WindowTest::pageFileDropped_data() {
+    QTest::addColumn<QByteArray>("on"); // the control it is dropped on
+    QTest::addColumn<QString>("files"); // "page", "page page", "folder"
+    QTest::addColumn<Qt::DropActions>("actions");
+    QTest::addColumn<bool>("searched");
+    const Qt::DropActions copyOrMove = Qt::CopyAction | Qt::MoveAction;
+    QTest::newRow("on the page box")
+        << QByteArray("txtOriginalFile") << "page" << copyOrMove << true;
+    QTest::newRow("on the path box") << QByteArray("txtHTML") << "page" << copyOrMove << true;
+    QTest::newRow("on a result box") << QByteArray("txtTitle") << "page" << copyOrMove << true;
+    QTest::newRow("on a counter") << QByteArray("lblTitleCar") << "page" << copyOrMove << true;
+    QTest::newRow("on the Search button")
+        << QByteArray("cmdSearch") << "page" << Qt::DropActions(Qt::CopyAction) << true;
+    QTest::newRow("two files") << QByteArray("txtOriginalFile") << "page page" << copyOrMove
+                               << false;
+    QTest::newRow("a folder") << QByteArray("txtOriginalFile") << "folder" << copyOrMove << false;
+    QTest::newRow("a file that may only be moved")
+        << QByteArray("txtOriginalFile") << "page" << Qt::DropActions(Qt::MoveAction) << false;
+}
+
+// A page file dropped anywhere on the window is searched as if it had been chosen in the Open
+// dialog, and is only read: the drop is a copy, so that the program it came from keeps it.
+void WindowTest::pageFileDropped() {
+    QFETCH(QByteArray, on);
+    QFETCH(QString, files);
+    QFETCH(Qt::DropActions, actions);
+    QFETCH(bool, searched);
+    const QByteArray page = title("Dropped") + meta("keywords", "a, b") + meta("author", "Ann");
+    WindowDriver searchedAs;
+    searchedAs.search(searchedAs.writePage(page));
+    WindowDriver driver;
+    const QString path = driver.writePage(page);
+    QList<QUrl> urls;
+    for (const QString& file : files.split(u' '))
+        urls << QUrl::fromLocalFile(file == u"folder" ? driver.folder() : path);
+    QMimeData data;
+    data.setUrls(urls);
+    data.setText(urls.front().toString()); // as file managers offer it
+
+    QWidget* control = driver.control(on.constData());
+    const QPoint point = control->mapTo(&driver.window(), control->rect().center());
+    QWidget* target = driver.window().childAt(point);
+    const QPoint at = target->mapFrom(&driver.window(), point);
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(at, actions, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    QCOMPARE(drop.isAccepted(), searched);
+    if (!searched) {
+        QCOMPARE(driver.shown("txtHTML"), QStringLiteral("html htm asp"));
+        QVERIFY(!driver.enabled("cmdRecheck"));
+        return;
+    }
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    QCOMPARE(driver.shown("txtHTML"), path);
+    QVERIFY(driver.enabled("cmdRecheck"));
+    for (const char* name : {"txtOriginalFile", "txtTitle", "lblTitleCar", "txtKeywords",
+                             "lblKeywordsCar", "lblWordsNum", "txtAuthor", "lblAuthorCar"})
+        QCOMPARE(driver.shown(name), searchedAs.shown(name));
+    QVERIFY(QFile::exists(path));
+}
+
+// The same, through the platform's own drag (X11): a file dragged from a widget of its own
+// onto the page box, as a file manager drags it.
+void WindowTest::pageFileDraggedOntoTheWindow() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("Drags need a platform that has them: see test_window_on_x11");
+    WindowDriver driver;
+    const QString path = driver.writePage(title("Dragged"));
+    QWidget files; // where the file is dragged from
+    files.setGeometry(driver.window().geometry().right() + 20, 0, 100, 100);
+    files.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&files));
+    QWidget* pageBox = driver.control("txtOriginalFile");
+    QWidget* target =
+        driver.window().childAt(pageBox->mapTo(&driver.window(), pageBox->rect().center()));
+    const QPoint at = target->rect().center();
+    QTimer::singleShot(100, target, [&] {
+        QTest::mouseMove(target, at);
+        QTest::qWait(100);
+        QTest::mouseMove(target, at + QPoint(1, 0));
+        QTest::qWait(100);
+        QTest::mouseRelease(target, Qt::LeftButton, {}, at + QPoint(1, 0));
+    });
+    auto* drag = new QDrag(&files);
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(path)});
+    drag->setMimeData(data);
+    QCOMPARE(drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction), Qt::CopyAction);
+    QCOMPARE(driver.shown("txtHTML"), path);
+    QCOMPARE(driver.shown("txtTitle"), QStringLiteral("Dragged"));
+    QVERIFY(QFile::exists(path));
 }
 
 void WindowTest::textBoxReadsBackWhatItHolds() {

@@ -87,20 +87,29 @@ void PieceText::read(std::size_t position, std::size_t count, char16_t* out) con
     }
 }
 
-PieceText PieceText::part(std::size_t position, std::size_t count) const {
-    PieceText part;
-    part.buffers_ = buffers_;
-    part.size_ = count;
+// The pieces that hold [position, position + count).
+PieceText::Pieces PieceText::piecesOf(std::size_t position, std::size_t count) const {
+    Pieces pieces;
     for (std::size_t index = count ? pieceAt(position) : 0; count > 0; ++index) {
         Piece piece = pieces_[index];
         const std::size_t skip = position - pieceStart(index);
         piece.offset += skip;
         piece.length = std::min(count, piece.length - skip);
-        part.pieces_.push_back(piece);
-        part.ends_.push_back(part.size_ - count + piece.length);
+        pieces.push_back(piece);
         position += piece.length;
         count -= piece.length;
     }
+    return pieces;
+}
+
+PieceText PieceText::part(std::size_t position, std::size_t count) const {
+    PieceText part;
+    part.buffers_ = buffers_;
+    part.size_ = count;
+    part.pieces_ = piecesOf(position, count);
+    std::size_t end = 0;
+    for (const Piece& piece : part.pieces_)
+        part.ends_.push_back(end += piece.length);
     return part;
 }
 
@@ -242,6 +251,19 @@ Change PieceText::type(std::size_t position, std::size_t count, std::u16string_v
     const Change change = record(position, count, {piece});
     typing_ = true;
     return change;
+}
+
+Change PieceText::move(std::size_t from, std::size_t count, std::size_t to) {
+    typing_ = false;
+    Pieces moved = piecesOf(from, count);
+    if (to < from) { // the characters between go after the moved ones
+        Pieces between = piecesOf(to, from - to);
+        moved.insert(moved.end(), between.begin(), between.end());
+        return record(to, from + count - to, std::move(moved));
+    }
+    Pieces between = piecesOf(from + count, to - from - count);
+    between.insert(between.end(), moved.begin(), moved.end());
+    return record(from, to - from, std::move(between));
 }
 
 Change PieceText::undo() {

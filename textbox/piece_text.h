@@ -55,6 +55,9 @@ public:
     // step until endTyping().
     Change type(std::size_t position, std::size_t count, std::u16string_view text);
     void endTyping() { typing_ = false; }
+    // Moves the `count` characters at `from` to `to`, a position outside them, as one undo step
+    // that copies no characters.
+    Change move(std::size_t from, std::size_t count, std::size_t to);
 
     bool canUndo() const { return !undo_.empty(); }
     bool canRedo() const { return !redo_.empty(); }
@@ -82,6 +85,7 @@ private:
     void reset(Buffer buffer, std::size_t length);
     std::size_t pieceAt(std::size_t position) const;
     std::size_t pieceStart(std::size_t index) const;
+    Pieces piecesOf(std::size_t position, std::size_t count) const;
     std::size_t split(std::size_t position);
     void joinAt(std::size_t index);
     Pieces splice(std::size_t position, std::size_t count, const Pieces& inserted);

@@ -34,6 +34,7 @@ PlainTextBox::PlainTextBox(QWidget* parent)
     setAttribute(Qt::WA_InputMethodEnabled);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setAcceptDrops(true);
     keepScrollBarsPalette();
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
             &PlainTextBox::scrollBarAction);
@@ -56,6 +57,7 @@ void PlainTextBox::setUtf8Text(std::shared_ptr<const std::string> bytes) {
 }
 
 void PlainTextBox::newText(std::size_t replaced) {
+    dropPreedit();
     rows_.reset();
     top_ = shift_ = caret_ = anchor_ = 0;
     goalX_ = -1;
@@ -86,6 +88,8 @@ QString PlainTextBox::selectedText() const {
 }
 
 void PlainTextBox::setReadOnly(bool readOnly) {
+    if (readOnly)
+        dropPreedit();
     readOnly_ = readOnly;
     setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
 }
@@ -186,6 +190,7 @@ void PlainTextBox::updateScrollBar() {
     bar->setPageStep(std::max(1, static_cast<int>((shownEnd - top_) / step)));
     bar->setValue(scrollValue());
     settingScrollBar_ = false;
+    updateMicroFocus(); // the view moved, and the caret on screen with it
 }
 
 void PlainTextBox::scrollContentsBy(int, int) {
@@ -307,12 +312,70 @@ void PlainTextBox::paintEvent(QPaintEvent* event) {
     for (const Row& row : shown_) {
         if (y > clip.bottom())
             break;
-        if (y + height > clip.top())
-            drawRow(painter, row, y);
+        if (y + height > clip.top()) {
+            if (!preedit_.text.isEmpty() && row.holds(caret_))
+                drawRowWithPreedit(painter, row, y);
+            else
+                drawRow(painter, row, y);
+        }
         y += height;
     }
-    if (caretOn_ && hasFocus())
+    if (caretOn_ && hasFocus() && (preedit_.text.isEmpty() || preedit_.caretShown))
         painter.fillRect(caretRect(), palette().color(QPalette::Text));
+    // Where a drag over the box would drop its text.
+    if (const auto drop = dropCaret_ ? caretPoint(*dropCaret_) : std::nullopt)
+        painter.fillRect(QRectF(drop->x(), drop->y(), caretWidth(), rows_.lineHeight()),
+                         palette().color(QPalette::Text));
+}
+
+namespace {
+
+// An input method's composition laid out on one line, in the formats the method gives it.
+void layOutPreedit(QTextLayout& layout, const QString& text, const QFont& font,
+                   const QList<QTextLayout::FormatRange>& formats) {
+    layout.setText(text);
+    layout.setFont(font);
+    layout.setFormats(formats);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+}
+
+} // namespace
+
+// Where the composition shows: at the caret, pushing the rest of the row on, or as far right as
+// the whole of it fits.
+std::optional<QRectF> PlainTextBox::preeditRect() const {
+    const auto caret = preedit_.text.isEmpty() ? std::nullopt : caretPoint(caret_);
+    if (!caret)
+        return std::nullopt;
+    QTextLayout layout;
+    layOutPreedit(layout, preedit_.text, rows_.font(), preedit_.formats);
+    const qreal width = layout.lineAt(0).naturalTextWidth();
+    const qreal x = std::min(caret->x(), std::max<qreal>(Margin, Margin + textWidth() - width));
+    return QRectF(x, caret->y(), width, rows_.lineHeight());
+}
+
+void PlainTextBox::drawRowWithPreedit(QPainter& painter, const Row& row, qreal y) const {
+    const QRectF at = *preeditRect();
+    const qreal caretX = caretPoint(caret_)->x();
+    const qreal height = rows_.lineHeight();
+    painter.save();
+    painter.setClipRect(QRectF(0, y, at.x(), height), Qt::IntersectClip);
+    drawRow(painter, row, y);
+    painter.restore();
+    if (at.x() >= caretX) {
+        painter.save();
+        painter.translate(at.width(), 0);
+        painter.setClipRect(QRectF(caretX, y, viewport()->width(), height), Qt::IntersectClip);
+        drawRow(painter, row, y);
+        painter.restore();
+    }
+    QTextLayout layout;
+    layOutPreedit(layout, preedit_.text, rows_.font(), preedit_.formats);
+    painter.fillRect(at, palette().color(QPalette::Base));
+    painter.setPen(palette().color(QPalette::Text));
+    layout.draw(&painter, QPointF(at.x(), y + rows_.ascent() - layout.lineAt(0).ascent()));
 }
 
 void PlainTextBox::drawRow(QPainter& painter, const Row& row, qreal y) const {
@@ -429,14 +492,29 @@ std::optional<QRectF> PlainTextBox::cellAt(std::size_t position) const {
     return QRectF(Margin + left, y, right - left, rows_.lineHeight());
 }
 
-QRect PlainTextBox::caretRect() const {
-    const auto shown = shownRow(caret_);
+// Where a caret at `position` stands in the viewport while its row is on screen: its x, and the
+// row's top.
+std::optional<QPointF> PlainTextBox::caretPoint(std::size_t position) const {
+    const auto shown = shownRow(position);
     if (!shown)
-        return {};
+        return std::nullopt;
     const auto& [glyphs, y] = *shown;
-    // A blank hanging past the edge would put the caret out of view.
-    const qreal x = std::min(Margin + glyphs.xAt(caret_), Margin + textWidth());
-    return QRectF(x, y, caretWidth(), rows_.lineHeight()).toAlignedRect();
+    // A blank hanging past the edge, the right one or in a row that reads from the right the
+    // left one, would put the caret out of view.
+    return QPointF(std::clamp(Margin + glyphs.xAt(position), 0.0, Margin + textWidth()), y);
+}
+
+QRect PlainTextBox::caretRect() const {
+    if (const auto preedit = preeditRect()) {
+        QTextLayout layout;
+        layOutPreedit(layout, preedit_.text, rows_.font(), preedit_.formats);
+        const qreal x = preedit->x() + layout.lineAt(0).cursorToX(preedit_.caret);
+        return QRectF(x, preedit->y(), caretWidth(), preedit->height()).toAlignedRect();
+    }
+    const auto caret = caretPoint(caret_);
+    if (!caret)
+        return {};
+    return QRectF(caret->x(), caret->y(), caretWidth(), rows_.lineHeight()).toAlignedRect();
 }
 
 // The scroll bars keep the application's looks when the box is given, say, blue text.

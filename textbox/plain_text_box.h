@@ -7,6 +7,7 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QKeySequence>
+#include <QTextLayout>
 
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 #include <vector>
 
 class QMenu;
+class QMimeData;
 class QPainter;
 
 // A text box that lays out only the rows on screen, so that a page of 256 MiB or a tag value of
@@ -79,6 +81,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
@@ -132,7 +138,9 @@ private:
     void drawRow(QPainter& painter, const textbox::Row& row, qreal y) const;
     void drawLaidOut(QPainter& painter, const textbox::RowGlyphs& glyphs, qreal y) const;
     std::optional<std::pair<textbox::RowGlyphs, qreal>> shownRow(std::size_t position) const;
+    void drawRowWithPreedit(QPainter& painter, const textbox::Row& row, qreal y) const;
     std::optional<QRectF> cellAt(std::size_t position) const;
+    std::optional<QPointF> caretPoint(std::size_t position) const;
     QRect caretRect() const;
     void keepScrollBarsPalette();
 
@@ -146,6 +154,7 @@ private:
     void moveCaret(Move move, bool select);
     void restartBlink();
     void notifyCaret();
+    void setPrimarySelection();
 
     // Editing.
     bool moveKey(QKeyEvent* event);
@@ -160,6 +169,17 @@ private:
     // Tells a listening screen reader that `removed` characters at `position` gave way to
     // `inserted` ones (in plain_text_box_accessible.cpp).
     void notifyTextChange(std::size_t position, std::size_t removed, std::size_t inserted);
+
+    // An input method's composition.
+    std::optional<QRectF> preeditRect() const;
+    std::pair<std::size_t, std::size_t> surroundingText() const;
+    void commitPreedit();
+    void dropPreedit();
+
+    // Drag and drop.
+    bool takesDrop(const QMimeData* data) const;
+    std::optional<std::size_t> dropPosition(const QDropEvent* event) const;
+    void startDrag();
 
     textbox::PieceText text_;
     textbox::TextBoundaries boundaries_;
@@ -180,4 +200,15 @@ private:
     QBasicTimer dragScrollTimer_;
     QPointF dragPoint_;
     int wheelDelta_ = 0;
+    bool mayDrag_ = false; // the mouse was pressed on the selection, which it may drag away
+    QPointF pressPoint_;
+    std::optional<std::size_t> dropCaret_; // where a drag over the box would drop its text
+    // What an input method composes at the caret, not yet part of the text: its characters,
+    // the formats it gives them, and its own caret in them.
+    struct Preedit {
+        QString text;
+        QList<QTextLayout::FormatRange> formats;
+        int caret = 0;
+        bool caretShown = true;
+    } preedit_;
 };

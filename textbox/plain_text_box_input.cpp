@@ -3,11 +3,14 @@
 
 #include "textbox/plain_text_box.h"
 
+#include "textbox/plain_text_box_accessible.h"
 #include "textbox/utf16.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDrag>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -42,16 +45,28 @@ constexpr QKeySequence::StandardKey EditKeys[] = {
 
 // Copied text, handed over only when a program asks for it, and in UTF-8 when asked for
 // bytes: a copy of a whole page takes no second copy of it until it is pasted, nor a UTF-16
-// one on its way to another program.
+// one on its way to another program. It answers as plain text, and as plain text in UTF-8,
+// which programs on Wayland ask for by name.
 class CopiedText : public QMimeData {
 public:
     explicit CopiedText(textbox::PieceText text) : text_(std::move(text)) {}
+    // The selection [from, to) of a box, dragged from it.
+    CopiedText(textbox::PieceText text, const PlainTextBox* box, std::size_t from, std::size_t to)
+        : text_(std::move(text)), box_(box), from_(from), to_(to) {}
 
-    QStringList formats() const override { return {QStringLiteral("text/plain")}; }
+    // Whether this is the selection [from, to) dragged from this box.
+    bool isDraggedFrom(const PlainTextBox* box,
+                       std::pair<std::size_t, std::size_t> selection) const {
+        return box_ == box && selection == std::pair{from_, to_};
+    }
+
+    QStringList formats() const override {
+        return {QStringLiteral("text/plain"), QStringLiteral("text/plain;charset=utf-8")};
+    }
 
 protected:
     QVariant retrieveData(const QString& format, QMetaType type) const override {
-        if (format != QLatin1String("text/plain"))
+        if (!formats().contains(format))
             return {};
         if (type.id() == QMetaType::QByteArray)
             return utf8();
@@ -92,6 +107,8 @@ private:
     }
 
     textbox::PieceText text_;
+    const PlainTextBox* box_ = nullptr;
+    std::size_t from_ = 0, to_ = 0;
 };
 
 } // namespace
@@ -170,6 +187,15 @@ void PlainTextBox::selectAll() {
     setCaret(text_.size(), true);
 }
 
+// Where the platform has a primary selection (X11), what the user selects becomes it, and a
+// middle click pastes it.
+void PlainTextBox::setPrimarySelection() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const auto [from, to] = selection();
+    if (from != to && clipboard->supportsSelection())
+        clipboard->setMimeData(new CopiedText(text_.part(from, to - from)), QClipboard::Selection);
+}
+
 void PlainTextBox::moveCaret(Move move, bool select) {
     text_.endTyping();
     const auto [from, to] = selection();
@@ -226,9 +252,12 @@ void PlainTextBox::moveCaret(Move move, bool select) {
         goalX_ = -1;
     setCaret(target, select);
     ensureVisible(caret_);
+    if (select)
+        setPrimarySelection();
 }
 
 void PlainTextBox::restartBlink() {
+    updateMicroFocus(); // the input method follows the caret
     caretOn_ = true;
     const int flashTime = QApplication::cursorFlashTime();
     if (hasFocus() && flashTime >= 2)
@@ -443,6 +472,7 @@ bool PlainTextBox::editKey(QKeyEvent* event) {
 void PlainTextBox::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::SelectAll)) {
         selectAll();
+        setPrimarySelection();
     } else if (event->matches(QKeySequence::Copy)) {
         copy();
     } else if (moveKey(event)) {
@@ -488,6 +518,10 @@ void PlainTextBox::inputMethodEvent(QInputMethodEvent* event) {
         event->ignore();
         return;
     }
+    // As in the toolkit's text boxes, a composition that begins takes the selection's place.
+    if (caret_ != anchor_ && event->commitString().isEmpty() && event->replacementLength() == 0 &&
+        !event->preeditString().isEmpty() && preedit_.text.isEmpty())
+        removeSelection();
     if (event->replacementLength() > 0) {
         const auto start = static_cast<qsizetype>(caret_) + event->replacementStart();
         const auto clamp = [&](qsizetype position) {
@@ -498,35 +532,128 @@ void PlainTextBox::inputMethodEvent(QInputMethodEvent* event) {
     }
     if (!event->commitString().isEmpty() || event->replacementLength() > 0)
         replaceSelection(event->commitString(), true);
+    preedit_ = {event->preeditString(), {}, static_cast<int>(event->preeditString().size()), true};
+    for (const QInputMethodEvent::Attribute& attribute : event->attributes()) {
+        if (attribute.type == QInputMethodEvent::Cursor) {
+            preedit_.caret = attribute.start;
+            preedit_.caretShown = attribute.length != 0;
+        } else if (attribute.type == QInputMethodEvent::TextFormat) {
+            const QTextCharFormat format =
+                qvariant_cast<QTextFormat>(attribute.value).toCharFormat();
+            if (format.isValid())
+                preedit_.formats.append({attribute.start, attribute.length, format});
+        } else if (attribute.type == QInputMethodEvent::Selection) {
+            // Counted from the start of the text around the caret that the method was given.
+            const std::size_t from = surroundingText().first;
+            const auto at = [&](qsizetype offset) {
+                return from + static_cast<std::size_t>(std::max<qsizetype>(offset, 0));
+            };
+            setCaret(at(attribute.start), false);
+            setCaret(at(attribute.start + attribute.length), true);
+        }
+    }
+    if (!preedit_.text.isEmpty())
+        ensureVisible(caret_);
+    viewport()->update();
+    updateMicroFocus();
     event->accept();
 }
 
+// The input method's composition goes into the text when the method commits it, and is
+// dropped when it does not.
+void PlainTextBox::commitPreedit() {
+    if (preedit_.text.isEmpty())
+        return;
+    QGuiApplication::inputMethod()->commit();
+    dropPreedit();
+}
+
+void PlainTextBox::dropPreedit() {
+    if (preedit_.text.isEmpty())
+        return;
+    preedit_ = {};
+    if (hasFocus())
+        QGuiApplication::inputMethod()->reset();
+    viewport()->update();
+}
+
+// The caret's line, as an input method is told of it: at most AccessibleTextLimit characters
+// of it about the caret, as a screen reader is told.
+std::pair<std::size_t, std::size_t> PlainTextBox::surroundingText() const {
+    const std::size_t half = AccessibleTextLimit / 2;
+    return {text_.findLineStart(caret_, caret_ > half ? caret_ - half : 0),
+            text_.findLineBreak(caret_, std::min(text_.size(), caret_ + half))};
+}
+
 QVariant PlainTextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
+    const std::size_t half = AccessibleTextLimit / 2;
     switch (query) {
     case Qt::ImEnabled:
         return !readOnly_;
+    case Qt::ImReadOnly:
+        return readOnly_;
     case Qt::ImCursorRectangle:
         return caretRect().translated(viewport()->pos());
     case Qt::ImFont:
         return rows_.font();
     case Qt::ImHints:
         return static_cast<int>(Qt::ImhMultiLine);
+    case Qt::ImSurroundingText: {
+        const auto [from, to] = surroundingText();
+        return textOf(from, to);
+    }
+    case Qt::ImCursorPosition:
+        return static_cast<int>(caret_ - surroundingText().first);
+    case Qt::ImAnchorPosition: {
+        const auto [from, to] = surroundingText();
+        return static_cast<int>(std::clamp(anchor_, from, to) - from);
+    }
+    case Qt::ImAbsolutePosition:
+        return static_cast<qlonglong>(caret_);
+    case Qt::ImCurrentSelection: {
+        const auto [from, to] = selection();
+        return textOf(from, std::min(to, from + AccessibleTextLimit));
+    }
+    case Qt::ImTextBeforeCursor:
+        return textOf(caret_ > half ? caret_ - half : 0, caret_);
+    case Qt::ImTextAfterCursor:
+        return textOf(caret_, std::min(text_.size(), caret_ + half));
     default:
         return QAbstractScrollArea::inputMethodQuery(query);
     }
 }
 
 void PlainTextBox::mousePressEvent(QMouseEvent* event) {
+    commitPreedit();
     if (event->button() != Qt::LeftButton)
         return;
     text_.endTyping();
     goalX_ = -1;
+    const std::size_t at = positionAt(event->position());
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    const auto [from, to] = selection();
+    // A press on the selection may drag it; a release without a drag puts the caret there.
+    if (!extend && from < to && from <= at && at <= to) {
+        mayDrag_ = true;
+        pressPoint_ = event->position();
+        return;
+    }
     selecting_ = true;
-    setCaret(positionAt(event->position()), event->modifiers() & Qt::ShiftModifier);
+    setCaret(at, extend);
 }
 
 void PlainTextBox::mouseMoveEvent(QMouseEvent* event) {
-    if (!selecting_ || !(event->buttons() & Qt::LeftButton))
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    if (mayDrag_) {
+        if ((event->position() - pressPoint_).manhattanLength() >
+            QApplication::startDragDistance()) {
+            mayDrag_ = false;
+            startDrag();
+        }
+        return;
+    }
+    if (!selecting_)
         return;
     dragPoint_ = event->position();
     // Dragging past the top or the bottom scrolls, and goes on scrolling while the mouse stays.
@@ -541,8 +668,20 @@ void PlainTextBox::mouseMoveEvent(QMouseEvent* event) {
 
 void PlainTextBox::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        selecting_ = false;
+        if (mayDrag_)
+            setCaret(positionAt(event->position()), false);
+        else if (selecting_)
+            setPrimarySelection();
+        mayDrag_ = selecting_ = false;
         dragScrollTimer_.stop();
+    } else if (event->button() == Qt::MiddleButton && !readOnly_ &&
+               QGuiApplication::clipboard()->supportsSelection()) {
+        text_.endTyping();
+        goalX_ = -1;
+        setCaret(positionAt(event->position()), false);
+        if (const QMimeData* primary =
+                QGuiApplication::clipboard()->mimeData(QClipboard::Selection))
+            replaceSelection(primary->text(), false);
     }
 }
 
@@ -552,6 +691,8 @@ void PlainTextBox::mouseDoubleClickEvent(QMouseEvent* event) {
     const auto [from, to] = boundaries_.wordAt(positionAt(event->position()));
     setCaret(from, false);
     setCaret(to, true);
+    setPrimarySelection();
+    mayDrag_ = false;
     selecting_ = true;
 }
 
@@ -570,6 +711,90 @@ void PlainTextBox::contextMenuEvent(QContextMenuEvent* event) {
     menu->popup(event->globalPos());
 }
 
+// ---- Drag and drop ----
+
+// The selection dragged away: moved, or copied with Ctrl, into this box, another one or another
+// program. What was moved elsewhere goes from here, unless this box changed in the meantime.
+void PlainTextBox::startDrag() {
+    const auto [from, to] = selection();
+    auto* drag = new QDrag(this); // which the toolkit deletes once the drag ends
+    drag->setMimeData(new CopiedText(text_.part(from, to - from), this, from, to));
+    const Qt::DropAction action = readOnly_
+                                      ? drag->exec(Qt::CopyAction, Qt::CopyAction)
+                                      : drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+    if (action == Qt::MoveAction && drag->target() != viewport() &&
+        selection() == std::pair{from, to})
+        removeRange(from, to);
+}
+
+// Text, from this box or anywhere else; not a file dropped, which the window may open.
+bool PlainTextBox::takesDrop(const QMimeData* data) const {
+    if (readOnly_ || !data || !data->hasText())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return urls.isEmpty() || !std::all_of(urls.begin(), urls.end(),
+                                          [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+// Where a drop puts its text; none inside the selection that moves.
+std::optional<std::size_t> PlainTextBox::dropPosition(const QDropEvent* event) const {
+    const std::size_t at = positionAt(event->position());
+    const auto* dragged = dynamic_cast<const CopiedText*>(event->mimeData());
+    const auto [from, to] = selection();
+    if (event->dropAction() == Qt::MoveAction && dragged &&
+        dragged->isDraggedFrom(this, selection()) && from <= at && at <= to)
+        return std::nullopt;
+    return at;
+}
+
+void PlainTextBox::dragEnterEvent(QDragEnterEvent* event) {
+    if (takesDrop(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PlainTextBox::dragMoveEvent(QDragMoveEvent* event) {
+    dropCaret_ = takesDrop(event->mimeData()) ? dropPosition(event) : std::nullopt;
+    if (dropCaret_)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+    viewport()->update();
+}
+
+void PlainTextBox::dragLeaveEvent(QDragLeaveEvent*) {
+    dropCaret_.reset();
+    viewport()->update();
+}
+
+void PlainTextBox::dropEvent(QDropEvent* event) {
+    dropCaret_.reset();
+    viewport()->update();
+    const auto at = takesDrop(event->mimeData()) ? dropPosition(event) : std::nullopt;
+    if (!at) {
+        event->ignore();
+        return;
+    }
+    text_.endTyping();
+    const auto [from, to] = selection();
+    const auto* dragged = dynamic_cast<const CopiedText*>(event->mimeData());
+    if (event->dropAction() == Qt::MoveAction && dragged &&
+        dragged->isDraggedFrom(this, selection())) {
+        // Within the box: one undo step, and nothing copied.
+        edited(text_.move(from, to - from, *at), *at < from ? *at + (to - from) : *at);
+    } else {
+        const QString text = event->mimeData()->text();
+        if (text.isEmpty()) {
+            event->ignore();
+            return;
+        }
+        caret_ = anchor_ = *at;
+        replaceSelection(text, false);
+    }
+    event->acceptProposedAction();
+}
+
 void PlainTextBox::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
     restartBlink();
@@ -577,6 +802,8 @@ void PlainTextBox::focusInEvent(QFocusEvent* event) {
 
 void PlainTextBox::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
+    // The input method follows the focus on its own.
+    preedit_ = {};
     blinkTimer_.stop();
     caretOn_ = false;
     viewport()->update();

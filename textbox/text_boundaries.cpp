@@ -8,8 +8,6 @@ namespace textbox {
 
 namespace {
 
-// Left looks this far back for the start of a run of combining marks.
-constexpr std::size_t MaxMarkRun = 1024;
 // A word move, a word delete or a double click looks this far from where it starts, so that a
 // run of millions of "<" or of empty lines is taken a piece at a time, as fast as a word.
 constexpr std::size_t MaxWordReach = 4096;
@@ -65,24 +63,7 @@ std::size_t TextBoundaries::previousCluster(std::size_t position) const {
     if (position == 0)
         return 0;
     TextReader text(text_);
-    // Back over combining marks to the character that starts their cluster, then forward
-    // cluster by cluster, so that Left stops where Right does.
-    std::size_t from = previousCharacter(position);
-    while (from > 0 && position - from < MaxMarkRun) {
-        std::size_t length = 0;
-        const char32_t c = text.codePointAt(from, length);
-        if (c < 0x300 || !QChar::isMark(c))
-            break;
-        from = text.codePointBefore(from);
-    }
-    if (from > 0 && text[from] == u'\n' && text[from - 1] == u'\r')
-        --from;
-    for (;;) {
-        const std::size_t next = from + text.clusterLength(from);
-        if (next >= position)
-            return from;
-        from = next;
-    }
+    return text.clusterStart(previousCharacter(position));
 }
 
 std::size_t TextBoundaries::nextWord(std::size_t position) const {

@@ -10,7 +10,9 @@
 namespace textbox {
 
 // A character and the combining marks after it draw as one cluster of about this many code
-// units at most; a longer run of marks goes on in clusters of its own.
+// units at most. A longer run of marks goes on in clusters that end at multiples of this many
+// code units from the text's start, so that where a cluster starts is told from a few
+// characters before it, however long the run.
 constexpr std::size_t MaxCluster = 32;
 
 inline bool isLineBreak(char16_t c) {
@@ -68,20 +70,92 @@ public:
             return position + 1 < size() && (*this)[position + 1] == u'\n' ? 2 : 1;
         if (c == u'\n' || c == u'\t' || isControl(c))
             return 1;
+        if (!continuesCluster(position))
+            return leadingClusterLength(position);
+        // In a run of marks: the rest of the leading cluster, or up to the next multiple.
+        const std::size_t lead = runStart(position);
+        if (lead != None && position < lead + leadingClusterLength(lead))
+            return lead + leadingClusterLength(lead) - position;
+        const std::size_t end = runPart((position / MaxCluster + 1) * MaxCluster);
         std::size_t length = 0;
-        codePointAt(position, length);
-        while (position + length < size() && length < MaxCluster &&
-               (*this)[position + length] >= 0x300) {
+        while (position + length < end && position + length < size() &&
+               continuesCluster(position + length)) {
             std::size_t markLength = 0;
-            if (!QChar::isMark(codePointAt(position + length, markLength)))
-                break;
+            codePointAt(position + length, markLength);
             length += markLength;
         }
         return length;
     }
 
+    // The start of the cluster that holds `position`.
+    std::size_t clusterStart(std::size_t position) {
+        if (position >= size())
+            return size();
+        if (position > 0) {
+            const char16_t c = (*this)[position];
+            const char16_t before = (*this)[position - 1];
+            if ((c == u'\n' && before == u'\r') ||
+                (QChar::isLowSurrogate(c) && QChar::isHighSurrogate(before)))
+                --position;
+        }
+        if (!continuesCluster(position))
+            return position;
+        const std::size_t lead = runStart(position);
+        const std::size_t leadEnd = lead == None ? 0 : lead + leadingClusterLength(lead);
+        if (lead != None && position < leadEnd)
+            return lead;
+        return std::max(leadEnd, runPart(position / MaxCluster * MaxCluster));
+    }
+
 private:
     static constexpr std::size_t Block = 512;
+
+    static constexpr std::size_t None = static_cast<std::size_t>(-1);
+
+    // Whether the code point at `position` is a mark that joins the cluster before it.
+    bool continuesCluster(std::size_t position) {
+        if (position == 0 || (*this)[position] < 0x300)
+            return false;
+        std::size_t length = 0;
+        if (!QChar::isMark(codePointAt(position, length)))
+            return false;
+        const char16_t before = (*this)[position - 1];
+        return !isLineBreak(before) && before != u'\t' && !isControl(before);
+    }
+
+    // A character with the marks after it, up to MaxCluster code units.
+    std::size_t leadingClusterLength(std::size_t position) {
+        std::size_t length = 0;
+        codePointAt(position, length);
+        while (position + length < size() && length < MaxCluster &&
+               continuesCluster(position + length)) {
+            std::size_t markLength = 0;
+            codePointAt(position + length, markLength);
+            length += markLength;
+        }
+        return length;
+    }
+
+    // The character that a run of marks holding `position` follows, when it lies less than
+    // two clusters back; beyond that, its leading cluster ends before the cluster of `position`.
+    std::size_t runStart(std::size_t position) {
+        std::size_t from = position;
+        while (position - from <= 2 * MaxCluster + 2) {
+            if (!continuesCluster(from))
+                return from;
+            from = codePointBefore(from);
+        }
+        return None;
+    }
+
+    // A multiple of MaxCluster where a cluster in a run of marks may start: moved on past the
+    // low half of a surrogate pair.
+    std::size_t runPart(std::size_t multiple) {
+        return multiple > 0 && multiple < size() && QChar::isLowSurrogate((*this)[multiple]) &&
+                       QChar::isHighSurrogate((*this)[multiple - 1])
+                   ? multiple + 1
+                   : multiple;
+    }
 
     void fill(std::size_t position) {
         // Reading goes mostly forward; a step back reads the block that ends there.

@@ -17,23 +17,20 @@ namespace {
 // A row of characters that take no room ends here all the same, so that finding where a row
 // ends never reads far.
 constexpr std::size_t MaxRowLength = 4096;
-// A line whose start lies this far back keeps some of its row starts.
+// Without wrapping, a line whose start lies this far back keeps where it starts and ends.
 constexpr std::size_t LongLineLength = 4096;
-// It keeps a row start that lies this far past the last one kept before it.
+// A row start laid out is kept when it lies this far past the last one kept before it.
 constexpr std::size_t KeepEvery = 1024;
-// Rows laid out from a kept row start reach at most this far past it before one more is kept.
-constexpr std::size_t LaidOutReach = KeepEvery + 2 * MaxRowLength;
-// A visit farther into a long line than that starts a row at the last multiple of this many
-// characters from the line's start, or just after a blank before it, and lays out only the
-// rows from there. These places depend on the line alone, so that a visit lands on the same
-// rows whichever way it comes.
+// Each multiple of this many characters from the text's start fixes a row start, in a line
+// that started this far or farther before it: just after the last blank in the MaxRowLength
+// characters up to it, or else the start of the cluster there. The row before ends there,
+// short if need be, and a visit lays out only the rows from the fixed start before it. These
+// places depend on the text alone, so that rows do not depend on which way a visit came.
 constexpr std::size_t JumpGrid = 32768;
-// How far past its start a row's layout reads: its characters, the marks of its last cluster
-// and a line break. Where a row starts depends on nothing this far after it.
-constexpr std::size_t RowReach = MaxRowLength + MaxCluster + 2;
-// The rows laid out again after an edit meet the kept row starts after it within this many rows,
-// or the rows there are laid out otherwise for good (a text with nowhere to wrap).
-constexpr std::size_t RowsToMeet = 32;
+// How far past its start a row's layout reads: its characters, the marks of its last cluster, a
+// line break, and up to the grid place whose fixed row start may end it. Where a row starts
+// depends on nothing this far after it.
+constexpr std::size_t RowReach = 2 * MaxRowLength + MaxCluster + 2;
 constexpr int TabColumns = 8;
 // Rows are measured in floating point; a row that fits to within this still fits.
 constexpr qreal FitTolerance = 0.01;
@@ -179,7 +176,7 @@ void TextRows::setFont(const QFont& font) {
     clusters_.clear();
     words_.clear();
     layouts_.clear();
-    longLine_.rowStarts.clear();
+    rowStarts_.clear();
 }
 
 void TextRows::setWrapping(bool wrapping, qreal width) {
@@ -187,17 +184,25 @@ void TextRows::setWrapping(bool wrapping, qreal width) {
         return;
     wrapping_ = wrapping;
     width_ = width;
-    // The next visit lays out only the rows near where it lands, from the place before it.
-    longLine_.rowStarts.clear();
+    rowStarts_.clear();
 }
 
 void TextRows::reset() {
     longLine_ = {};
+    rowStarts_.clear();
+    fixedStarts_ = {};
     lineDirection_ = {None, false};
 }
 
 void TextRows::changed(const Change& change) {
     lineDirection_ = {None, false};
+    // The row starts kept a row's reach before the edit stay; those after it may have moved
+    // against the grid of fixed row starts, and are laid out again when asked for.
+    const std::size_t reach = change.position > RowReach ? change.position - RowReach : 0;
+    rowStarts_.erase(std::upper_bound(rowStarts_.begin(), rowStarts_.end(), reach),
+                     rowStarts_.end());
+    fixedStarts_ = {};
+
     LongLine& line = longLine_;
     if (line.start == None)
         return;
@@ -210,8 +215,6 @@ void TextRows::changed(const Change& change) {
         line.breakFree = moved(line.breakFree);
         if (line.end != None)
             line.end = moved(line.end);
-        for (std::size_t& start : line.rowStarts)
-            start = moved(start);
         return;
     }
     if (change.position <= line.start) {
@@ -220,8 +223,6 @@ void TextRows::changed(const Change& change) {
     }
     const std::size_t removedEnd = change.position + change.removed;
     const std::size_t insertedEnd = change.position + change.inserted;
-    const bool sameLine = removedEnd <= line.breakFree &&
-                          text_.findLineBreak(change.position, insertedEnd) == insertedEnd;
     line.breakFree = std::min(line.breakFree, change.position);
     // The line's end stays known unless the edit took it away or brought a line break.
     if (line.end != None && change.position <= line.end) {
@@ -232,41 +233,6 @@ void TextRows::changed(const Change& change) {
             line.end = lineBreak;
         else
             line.end = moved(line.end);
-    }
-
-    // The row starts a row's reach before the edit stay. Those after it, moved by the edit's
-    // length, stay once the rows laid out again from before the edit meet one of them: from a
-    // row start past the edit on, the rows are those of before.
-    std::vector<std::size_t>& starts = line.rowStarts;
-    const std::size_t reach = change.position > RowReach ? change.position - RowReach : 0;
-    const auto kept = std::upper_bound(starts.begin(), starts.end(), reach);
-    std::vector<std::size_t> after;
-    if (sameLine)
-        for (auto at = std::lower_bound(kept, starts.end(), removedEnd); at != starts.end(); ++at)
-            after.push_back(moved(*at));
-    starts.erase(kept, starts.end());
-    if (after.empty())
-        return;
-    TextReader text(text_);
-    std::size_t from = starts.empty() ? line.start : starts.back();
-    auto target = after.begin();
-    for (std::size_t past = 0; past < RowsToMeet;) {
-        const Row row = wrap(text, from);
-        if (row.endsLine)
-            return;
-        from = row.next;
-        if (from >= insertedEnd) {
-            ++past;
-            while (target != after.end() && *target < from)
-                ++target;
-            if (target == after.end())
-                return;
-            if (*target == from) {
-                starts.insert(starts.end(), target, after.end());
-                return;
-            }
-        }
-        passed(row);
     }
 }
 
@@ -359,7 +325,7 @@ Row TextRows::wholeLine(std::size_t start) const {
         if (line.start == start)
             line.end = line.breakFree = end;
         else if (end - start >= LongLineLength)
-            line = {start, end, end, {}};
+            line = {start, end, end};
     }
     TextReader text(text_);
     return endRow(text, start, end);
@@ -374,55 +340,75 @@ Row TextRows::rowFrom(std::size_t start) const {
     return row;
 }
 
-// Notes a row of the long line laid out: what it shows of the line holds no line break, and
-// the row after it is kept when the last kept row start lies far enough back.
+// Keeps the start of the row after this one when the last one kept lies far enough back.
 void TextRows::passed(const Row& row) const {
-    LongLine& line = longLine_;
-    if (line.start == None || row.endsLine || row.start < line.start || row.start > line.breakFree)
+    if (row.endsLine)
         return;
-    line.breakFree = std::max(line.breakFree, row.next);
-    const auto after = std::upper_bound(line.rowStarts.begin(), line.rowStarts.end(), row.next);
-    const std::size_t kept = after == line.rowStarts.begin() ? line.start : *(after - 1);
-    if (row.next - kept >= KeepEvery)
-        line.rowStarts.insert(after, row.next);
+    const auto after = std::upper_bound(rowStarts_.begin(), rowStarts_.end(), row.next);
+    if (after == rowStarts_.begin() || row.next - *(after - 1) >= KeepEvery)
+        rowStarts_.insert(after, row.next);
 }
 
-// The row start that the rows holding `position`, in the long line, are laid out from.
+// The row start that the rows holding `position` are laid out from: the nearest before it of
+// its line's start, the row start fixed by a grid place and a row start kept.
 std::size_t TextRows::walkFrom(TextReader& text, std::size_t position) const {
-    LongLine& line = longLine_;
-    const auto after = std::upper_bound(line.rowStarts.begin(), line.rowStarts.end(), position);
-    const std::size_t kept = after == line.rowStarts.begin() ? line.start : *(after - 1);
-    if (position - kept < LaidOutReach + JumpGrid)
-        return kept;
-    // Far past every row laid out: a row starts here, and the rows before it end at it.
-    const std::size_t near =
-        rowStartNear(text, line.start + (position - 1 - line.start) / JumpGrid * JumpGrid);
-    if (near < kept + LaidOutReach)
-        return kept;
-    line.rowStarts.insert(after, near);
-    return near;
+    // At a line's end, the row of the character before it.
+    std::size_t at = position;
+    if (at > 0 && (at == text.size() || isLineBreak(text[at])) && !isLineBreak(text[at - 1]))
+        --at;
+    const std::size_t grid = at / JumpGrid * JumpGrid;
+    const std::size_t floor = grid >= JumpGrid ? grid - JumpGrid : 0;
+    std::size_t from = text_.findLineStart(at, floor);
+    if (from == floor && grid >= JumpGrid) // the line started a grid's length before `grid`
+        from = fixedRowStart(text, grid);
+    const std::size_t next = grid + JumpGrid;
+    if (at + MaxRowLength >= next) {
+        const std::size_t fixed = fixedRowStart(text, next);
+        if (fixed != None && fixed <= at)
+            from = fixed;
+    }
+    const auto after = std::upper_bound(rowStarts_.begin(), rowStarts_.end(), at);
+    if (after != rowStarts_.begin())
+        from = std::max(from, *(after - 1));
+    return from;
 }
 
-// Where a row may start at `position` of the long line or a little before: just after a
-// blank, as rows wrap, or else at the start of the cluster there.
-std::size_t TextRows::rowStartNear(TextReader& text, std::size_t position) const {
-    const std::size_t first = std::max(longLine_.start + MaxRowLength, position) - MaxRowLength;
-    for (std::size_t at = position; at > first; --at)
+// The row start fixed by the grid place `grid`, or None where its line starts less than a
+// grid's length before it.
+std::size_t TextRows::fixedRowStart(TextReader& text, std::size_t grid) const {
+    if (grid < JumpGrid || grid >= text.size())
+        return None;
+    for (const FixedStart& fixed : fixedStarts_)
+        if (fixed.grid == grid)
+            return fixed.start;
+    const std::size_t start = text_.findLineBreak(grid - JumpGrid, grid + 1) == grid + 1
+                                  ? rowStartNear(text, grid)
+                                  : None;
+    fixedStarts_[1] = fixedStarts_[0];
+    fixedStarts_[0] = {grid, start};
+    return start;
+}
+
+// Just after the last blank in the MaxRowLength characters up to `grid`, as rows wrap, or else
+// the start of the cluster there.
+std::size_t TextRows::rowStartNear(TextReader& text, std::size_t grid) const {
+    for (std::size_t at = grid; at > grid - MaxRowLength; --at)
         if (isBlank(text[at - 1]) && text[at] < 0x300)
             return at;
-    while (position > first && text[position] >= 0x300 &&
-           (QChar::isLowSurrogate(text[position]) || QChar::isMark(text[position])))
-        --position;
-    return position;
+    return text.clusterStart(grid);
 }
 
 Row TextRows::wrap(TextReader& text, std::size_t start) const {
     const std::size_t size = text_.size();
     const qreal limit = width_ + FitTolerance;
-    // A row ends, at the latest, where the next kept row start is.
-    const auto& kept = longLine_.rowStarts;
-    const auto next = std::upper_bound(kept.begin(), kept.end(), start);
-    const std::size_t rowEnd = std::min(start + MaxRowLength, next == kept.end() ? size : *next);
+    // A row ends, at the latest, where the next fixed row start is.
+    std::size_t rowEnd = std::min(start + MaxRowLength, size);
+    const std::size_t grid = (start / JumpGrid + 1) * JumpGrid;
+    if (grid <= start + 2 * MaxRowLength) {
+        const std::size_t fixed = fixedRowStart(text, grid);
+        if (fixed != None && fixed > start)
+            rowEnd = std::min(rowEnd, fixed);
+    }
     qreal x = 0;
     std::size_t position = start;
     std::size_t breakAfter = start; // after the last blank, where the row may wrap
@@ -485,7 +471,7 @@ std::size_t TextRows::lineStart(std::size_t position) const {
         start = text_.findLineStart(position, 0);
     }
     if (position - start >= LongLineLength)
-        line = {start, position, None, {}};
+        line = {start, position, None};
     return start;
 }
 
@@ -495,11 +481,10 @@ Row TextRows::rowAt(std::size_t position) const {
     if (position > 0 && position < size && text_.at(position) == u'\n' &&
         text_.at(position - 1) == u'\r')
         --position;
-    const std::size_t start = lineStart(position);
     if (!wrapping_)
-        return wholeLine(start);
+        return wholeLine(lineStart(position));
     TextReader text(text_);
-    std::size_t from = longLine_.start == start ? walkFrom(text, position) : start;
+    std::size_t from = walkFrom(text, position);
     for (;;) {
         const Row row = wrap(text, from);
         passed(row);

@@ -74,10 +74,11 @@ struct RowGlyphs {
 class TextReader;
 
 // Where the rows of a text fall on screen, found from any row start by reading at most one row
-// ahead: nothing here passes over the whole text. A line longer than a few screens keeps some
-// of its row starts, so that scrolling inside it, or up into it, does not lay it out again
-// from its start; a row ends where the next kept one starts. A visit far into such a line
-// starts a row near where it lands instead of laying out all the line before it.
+// ahead: nothing here passes over the whole text. A line longer than a few screens has row
+// starts fixed by the text alone every 32,768 characters or so, so that a visit far into it
+// lays out only the rows from the fixed start before where it lands, and lands on the same rows
+// whichever way it comes. Some row starts laid out are kept, so that scrolling, or going up,
+// does not lay out again all the rows from the fixed start before.
 class TextRows {
 public:
     explicit TextRows(const PieceText& text);
@@ -124,12 +125,16 @@ private:
         std::size_t length;
         Extent extent;
     };
-    // A line too long to lay out again at every step through it.
+    // Without wrapping, a line too long to search for its ends at every step through it.
     struct LongLine {
         std::size_t start = None;
-        std::size_t breakFree = 0;          // [start, breakFree) holds no line break
-        std::size_t end = None;             // its line break or the end of the text, when known
-        std::vector<std::size_t> rowStarts; // some of its row starts, in order
+        std::size_t breakFree = 0; // [start, breakFree) holds no line break
+        std::size_t end = None;    // its line break or the end of the text, when known
+    };
+    // A grid place and the row start it fixes, or None, as last found.
+    struct FixedStart {
+        std::size_t grid = None;
+        std::size_t start = None;
     };
 
     Measured measure(TextReader& text, std::size_t position, qreal x) const;
@@ -137,7 +142,8 @@ private:
     Row wrap(TextReader& text, std::size_t start) const;
     void passed(const Row& row) const;
     std::size_t walkFrom(TextReader& text, std::size_t position) const;
-    std::size_t rowStartNear(TextReader& text, std::size_t position) const;
+    std::size_t fixedRowStart(TextReader& text, std::size_t grid) const;
+    std::size_t rowStartNear(TextReader& text, std::size_t grid) const;
     Row endRow(TextReader& text, std::size_t start, std::size_t end) const;
     Row wholeLine(std::size_t start) const;
     std::size_t lineStart(std::size_t position) const;
@@ -169,6 +175,8 @@ private:
     mutable QHash<QString, Extent> clusters_;    // and characters with combining marks
     bool wrapping_ = true;
     qreal width_ = 0;
+    mutable std::vector<std::size_t> rowStarts_; // some row starts laid out, in order
+    mutable std::array<FixedStart, 2> fixedStarts_;
     mutable LongLine longLine_;
     mutable QHash<QString, qreal> words_; // widths of words as the layout shapes them
     mutable QCache<QString, std::shared_ptr<const QTextLayout>> layouts_; // rows on screen

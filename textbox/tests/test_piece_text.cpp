@@ -166,7 +166,15 @@ INSTANTIATE_TEST_SUITE_P(
                      t.type(2, 0, u"|");
                      t.replace(4, 1, {}, nullptr);
                  },
-                 u"\u00E9\xD83D|\xDE00", 2}),
+                 u"\u00E9\xD83D|\xDE00", 2},
+        EditCase{"MoveForwardAcrossPieces", "0123456789",
+                 [](PieceText& t) {
+                     t.type(5, 0, u"ab");
+                     t.move(1, 3, 10);
+                 },
+                 u"04ab56712389", 2},
+        EditCase{"MoveBackToTheStart", "0123456789", [](PieceText& t) { t.move(7, 3, 0); },
+                 u"7890123456", 1}),
     [](const testing::TestParamInfo<EditCase>& info) { return info.param.name; });
 
 TEST(PieceText, AnEditClearsWhatCouldBeRedone) {

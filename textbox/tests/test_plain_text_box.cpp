@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextCharFormat>
+#include <QTimer>
 
 #include <memory>
 
@@ -81,11 +83,16 @@ QVariant key(const char* portable) {
     return QVariant::fromValue(QKeySequence(QString::fromLatin1(portable)));
 }
 
-// Typed text, keys, or a scroll bar's action.
+// Typed text, keys, a scroll bar's action, the caret put at a position, or a click at a point
+// of the viewport.
 void press(PlainTextBox& box, const QVariantList& steps) {
     for (const QVariant& step : steps)
         if (step.typeId() == QMetaType::QString)
             QTest::keyClicks(&box, step.toString());
+        else if (step.typeId() == QMetaType::LongLong)
+            box.setCursorPosition(step.toLongLong());
+        else if (step.typeId() == QMetaType::QPoint)
+            QTest::mouseClick(box.viewport(), Qt::LeftButton, {}, step.toPoint());
         else if (step.typeId() == QMetaType::Int)
             box.verticalScrollBar()->triggerAction(
                 static_cast<QAbstractSlider::SliderAction>(step.toInt()));
@@ -204,6 +211,26 @@ QString spansText(const QList<QPair<int, int>>& spans) {
     return out.join(QLatin1Char(' '));
 }
 
+// The darkest pixels of a viewport: the ink of its text.
+bool isInk(const QImage& image, int x, int y) {
+    return qGray(image.pixel(x, y)) < 128;
+}
+
+// The rightmost column with ink in the band of rows [top, bottom).
+int lastInkColumn(const QImage& image, int top, int bottom) {
+    for (int x = image.width() - 1; x >= 0; --x)
+        for (int y = top; y < bottom; ++y)
+            if (isInk(image, x, y))
+                return x;
+    return -1;
+}
+
+// The point in the box's viewport where the character at `position` begins.
+QPoint pointOf(PlainTextBox& box, int position) {
+    const QRect cell = accessibleText(box)->characterRect(position);
+    return box.viewport()->mapFromGlobal(cell.topLeft()) + QPoint(1, cell.height() / 2);
+}
+
 } // namespace
 
 class PlainTextBoxTest : public QObject {
@@ -234,6 +261,10 @@ private slots:
     void scrollBarInTheMiddleOfALongLine();
     void rowsUpFromTheEndOfALongLine_data();
     void rowsUpFromTheEndOfALongLine();
+    void rowsDependOnTheTextAlone_data();
+    void rowsDependOnTheTextAlone();
+    void leftStopsWhereRightDoes_data();
+    void leftStopsWhereRightDoes();
     void textsFarLargerThanTheScreen_data();
     void textsFarLargerThanTheScreen();
     void answersScreenReaders();
@@ -244,6 +275,15 @@ private slots:
     void scrollBarKeepsTheApplicationPalette();
     void oneLineBoxShowsItsLineInTheMiddle();
     void tabTypesOrMovesTheFocus();
+    void compositionIsDrawnAtTheCaret();
+    void compositionTakesTheSelectionsPlace();
+    void inputMethodIsToldTheCaretsLine_data();
+    void inputMethodIsToldTheCaretsLine();
+    void dropsFromOtherPrograms_data();
+    void dropsFromOtherPrograms();
+    void dragAndDrop_data();
+    void dragAndDrop();
+    void primarySelection();
 
 private:
     int columns_ = 0;     // characters on a row of the multi-line box
@@ -771,7 +811,10 @@ void PlainTextBoxTest::copyIsTheSelectionAsItWas() {
     QTest::keyClick(box.get(), Qt::Key_Delete);
     QTest::keyClicks(box.get(), QStringLiteral("later"));
     QCOMPARE(clipboard->text(), copied);
-    QCOMPARE(clipboard->mimeData()->data(QStringLiteral("text/plain")), copied.toUtf8());
+    for (const char* type : {"text/plain", "text/plain;charset=utf-8"}) {
+        QVERIFY(clipboard->mimeData()->hasFormat(type));
+        QCOMPARE(clipboard->mimeData()->data(type), copied.toUtf8());
+    }
 }
 
 void PlainTextBoxTest::mouseSelects() {
@@ -940,6 +983,115 @@ void PlainTextBoxTest::rowsUpFromTheEndOfALongLine() {
         start = above;
     }
     QVERIFY(shortRows <= 1);
+}
+
+void PlainTextBoxTest::rowsDependOnTheTextAlone_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("font"); // a face at 10 points, or the box's own
+    QTest::addColumn<QVariantList>("keys");
+    const QVariant toEnd = key(QKeySequence::MoveToEndOfDocument);
+    const QVariant toStart = key(QKeySequence::MoveToStartOfDocument);
+    QVariantList pagesDown;
+    for (int page = 0; page < 30; ++page)
+        pagesDown << key(QKeySequence::MoveToNextPage);
+    // Words of one to nine letters, then CJK, with no blank to wrap at.
+    QString line;
+    for (unsigned random = 1; line.size() < 20'000;) {
+        random = random * 1103515245 + 12345;
+        line += QString(1 + (random >> 16) % 9, QChar(u'a' + (random >> 8) % 26)) + u' ';
+    }
+    for (int i = 0; i < 200'000; ++i)
+        line += QChar(0x4E00 + i % 0x5000);
+    QTest::newRow("an edit before a far visit's place")
+        << line << MultiLine << QString()
+        << QVariantList{toEnd, toStart} + pagesDown + QVariantList{qsizetype(1000), "xyz", toEnd};
+    const QString zeroWidth(QChar(0x200B));
+    QTest::newRow("a row before a far visit's place, laid out again")
+        << zeroWidth.repeated(4095) + "w " + zeroWidth.repeated(2640) + QString(300, u'x')
+        << QSize(62, 100) << QStringLiteral("DejaVu Sans")
+        << QVariantList{toEnd, toStart, int(QAbstractSlider::SliderSingleStepAdd)};
+    QTest::newRow("a screen of more than 42,000 characters")
+        << (zeroWidth.repeated(5'000) + "w a").repeated(60) << QSize(500, 400) << QString()
+        << QVariantList{QPoint(5, 380), key("Home")};
+}
+
+// A visit far into a long line lands on the rows that a box showing the same text afresh
+// shows from the same top row, whatever the box laid out before: the rows on screen, each row
+// as found alone, and the row of the caret, which Home and End find.
+void PlainTextBoxTest::rowsDependOnTheTextAlone() {
+    QFETCH(QString, text);
+    QFETCH(QSize, size);
+    QFETCH(QString, font);
+    QFETCH(QVariantList, keys);
+    const auto withFont = [&](const QString& shown) {
+        auto box = makeBox(shown, size);
+        if (!font.isEmpty())
+            box->setFont(QFont(font, 10));
+        return box;
+    };
+    const auto box = withFont(text);
+    press(*box, keys);
+    const auto fresh = withFont(box->toPlainText());
+    fresh->verticalScrollBar()->setValue(topRowStart(*box));
+    QCOMPARE(topRowStart(*fresh), topRowStart(*box));
+    const QList<QPair<int, int>> rows = rowsOnScreen(*box);
+    QCOMPARE(rows, rowsOnScreen(*fresh));
+    const auto caretRow = [](PlainTextBox& shown, qsizetype caret) {
+        shown.setCursorPosition(caret);
+        QTest::keyClick(&shown, Qt::Key_Home);
+        const int start = static_cast<int>(shown.cursorPosition());
+        QTest::keyClick(&shown, Qt::Key_End);
+        return qMakePair(start, static_cast<int>(shown.cursorPosition()));
+    };
+    // Each row as a box one row high that shows the text afresh finds it: such a box lays out
+    // no row past it, so no row start that it kept from further on decides it.
+    for (const QPair<int, int>& row : rows) {
+        PlainTextBox oneRow;
+        oneRow.setFont(box->font());
+        oneRow.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        oneRow.resize(size.width(), 25);
+        oneRow.show();
+        oneRow.setPlainText(box->toPlainText());
+        QCOMPARE(oneRow.viewport()->width(), box->viewport()->width());
+        QCOMPARE(caretRow(oneRow, row.first), row);
+    }
+    const qsizetype caret = box->cursorPosition();
+    for (const QPair<int, int>& row : rows)
+        if (row.first <= caret && caret < row.second)
+            QCOMPARE(caretRow(*box, caret), row);
+    QCOMPARE(caretRow(*box, caret), caretRow(*fresh, caret));
+}
+
+void PlainTextBoxTest::leftStopsWhereRightDoes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("stops"); // the caret positions, both ends included
+    QTest::newRow("a letter with 2000 marks") << "a" + QString(2000, QChar(0x308)) + "b" << 65;
+    QTest::newRow("a letter with 100 marks, the run's clusters ending at multiples of 32")
+        << "xyza" + QString(100, QChar(0x308)) + "b" << 9;
+    QTest::newRow("marks after a tab, a line break and a control character")
+        << QStringLiteral("\t\u0301\u0301\n\u0301\x01\u0301e\u0301") << 8;
+    QTest::newRow("a CR LF, pairs, and marks outside the first plane")
+        << QStringLiteral("x\r\n\U0001F600\U0001D167\U0001D167y") << 5;
+}
+
+// Left stops at the places Right stops at, however long a run of combining marks.
+void PlainTextBoxTest::leftStopsWhereRightDoes() {
+    QFETCH(QString, text);
+    QFETCH(int, stops);
+    const auto box = makeBox(text);
+    QList<qsizetype> right{0};
+    while (right.back() < text.size()) {
+        QTest::keyClick(box.get(), Qt::Key_Right);
+        right << box->cursorPosition();
+    }
+    QList<qsizetype> left{text.size()};
+    while (left.front() > 0) {
+        QTest::keyClick(box.get(), Qt::Key_Left);
+        left.prepend(box->cursorPosition());
+    }
+    QCOMPARE(left, right);
+    QCOMPARE(right.size(), stops);
 }
 
 void PlainTextBoxTest::textsFarLargerThanTheScreen_data() {
@@ -1152,6 +1304,287 @@ void PlainTextBoxTest::altWithAKeyTypesNothing() {
     QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
     QApplication::sendEvent(box.get(), &press);
     QCOMPARE(box->toPlainText(), typed);
+}
+
+// A composition shows at the caret, underlined as the input method says, pushing the rest of
+// the row on; the input method is told that its caret is where it put it.
+void PlainTextBoxTest::compositionIsDrawnAtTheCaret() {
+    const auto box = makeBox(QStringLiteral("xxxx yyyy"));
+    box->setCursorPosition(5);
+    const QRect cell = accessibleText(*box)->characterRect(5);
+    const QPoint caret = box->viewport()->mapFromGlobal(cell.topLeft());
+    const QImage before = box->viewport()->grab().toImage();
+
+    QTextCharFormat underlined;
+    underlined.setFontUnderline(true);
+    QInputMethodEvent compose(
+        QStringLiteral("abc"),
+        {{QInputMethodEvent::TextFormat, 0, 3, underlined}, {QInputMethodEvent::Cursor, 1, 1, {}}});
+    QApplication::sendEvent(box.get(), &compose);
+    QCOMPARE(box->toPlainText(), QStringLiteral("xxxx yyyy"));
+    const QImage after = box->viewport()->grab().toImage();
+    const QFontMetricsF metrics(box->font());
+    const qreal width = metrics.horizontalAdvance(QStringLiteral("abc"));
+
+    // The row's last ink moved on by the composition's width.
+    const int top = caret.y(), bottom = caret.y() + cell.height();
+    QVERIFY(qAbs(lastInkColumn(after, top, bottom) - lastInkColumn(before, top, bottom) - width) <=
+            2);
+    // A line of ink under the composition, and none there before.
+    const auto underline = [&](const QImage& image) {
+        for (int y = top + cell.height() / 2; y < bottom; ++y) {
+            int run = 0;
+            for (int x = caret.x(); x < caret.x() + width; ++x)
+                run += isInk(image, x, y);
+            if (run >= 0.8 * width)
+                return true;
+        }
+        return false;
+    };
+    QVERIFY(underline(after));
+    QVERIFY(!underline(before));
+    // The input method's caret, after the first character of the composition.
+    QInputMethodQueryEvent query(Qt::ImCursorRectangle);
+    QApplication::sendEvent(box.get(), &query);
+    const QRect told = query.value(Qt::ImCursorRectangle).toRect();
+    QVERIFY(qAbs(told.left() - box->viewport()->mapTo(box.get(), caret).x() -
+                 metrics.horizontalAdvance(QLatin1Char('a'))) <= 1);
+    QCOMPARE(told.top(), box->viewport()->mapTo(box.get(), caret).y());
+
+    // The method commits; the box shows the text as before with the committed text in it.
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("abc"));
+    QApplication::sendEvent(box.get(), &commit);
+    QCOMPARE(box->toPlainText(), QStringLiteral("xxxx abcyyyy"));
+    QVERIFY(!underline(box->viewport()->grab().toImage()));
+}
+
+// As in the toolkit's boxes: a composition that begins takes the selection's place, a click
+// drops a composition the method does not commit, and a read-only box takes none.
+void PlainTextBoxTest::compositionTakesTheSelectionsPlace() {
+    const auto box = makeBox(QStringLiteral("one two"));
+    QTest::keySequence(box.get(), QKeySequence::MoveToEndOfDocument);
+    QTest::keySequence(box.get(), QKeySequence::SelectPreviousWord);
+    const QImage unchanged = box->viewport()->grab().toImage();
+    QInputMethodEvent compose(QStringLiteral("2"), {});
+    QApplication::sendEvent(box.get(), &compose);
+    QCOMPARE(box->toPlainText(), QStringLiteral("one "));
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("2"));
+    QApplication::sendEvent(box.get(), &commit);
+    QCOMPARE(box->toPlainText(), QStringLiteral("one 2"));
+    QTest::keySequence(box.get(), QKeySequence::Undo);
+    QTest::keySequence(box.get(), QKeySequence::Undo);
+    QCOMPARE(box->toPlainText(), QStringLiteral("one two"));
+
+    QTest::keySequence(box.get(), QKeySequence::MoveToEndOfDocument);
+    const QImage atTheEnd = box->viewport()->grab().toImage();
+    QApplication::sendEvent(box.get(), &compose);
+    QVERIFY(box->viewport()->grab().toImage() != atTheEnd);
+    QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, QPoint(200, 6));
+    QCOMPARE(box->viewport()->grab().toImage(), atTheEnd);
+    QCOMPARE(box->toPlainText(), QStringLiteral("one two"));
+
+    box->setReadOnly(true);
+    QInputMethodQueryEvent enabled(Qt::ImEnabled);
+    QApplication::sendEvent(box.get(), &enabled);
+    QVERIFY(!enabled.value(Qt::ImEnabled).toBool());
+    QApplication::sendEvent(box.get(), &compose);
+    QApplication::sendEvent(box.get(), &commit);
+    QCOMPARE(box->toPlainText(), QStringLiteral("one two"));
+    QCOMPARE(box->viewport()->grab().toImage(), atTheEnd);
+    Q_UNUSED(unchanged);
+}
+
+void PlainTextBoxTest::inputMethodIsToldTheCaretsLine_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<QString>("surrounding");
+    QTest::addColumn<int>("cursor"); // where the caret is in it
+    QTest::addColumn<int>("anchorIn");
+    const QString lines = QStringLiteral("first\r\nsecond line\r\nthird");
+    QTest::newRow("the caret's line") << lines << 10 << 13 << "second line" << 3 << 6;
+    QTest::newRow("a selection from the line before, to the line's start")
+        << lines << 10 << 2 << "second line" << 3 << 0;
+    QTest::newRow("the last line, at the end") << lines << 25 << 25 << "third" << 5 << 5;
+    QTest::newRow("an empty line") << QStringLiteral("a\n\nb") << 2 << 2 << "" << 0 << 0;
+    const QString longLine(10'000, QLatin1Char('a'));
+    QTest::newRow("a long line: a stretch about the caret")
+        << longLine << 5000 << 5000 << longLine.mid(5000 - Limit / 2, Limit) << Limit / 2
+        << Limit / 2;
+    QTest::newRow("a long line, near its start")
+        << longLine << 10 << 0 << longLine.left(10 + Limit / 2) << 10 << 0;
+}
+
+void PlainTextBoxTest::inputMethodIsToldTheCaretsLine() {
+    QFETCH(QString, text);
+    QFETCH(int, caret);
+    QFETCH(int, anchor);
+    QFETCH(QString, surrounding);
+    QFETCH(int, cursor);
+    QFETCH(int, anchorIn);
+    const auto box = makeBox(text);
+    accessibleText(*box)->setSelection(0, anchor, caret);
+    QInputMethodQueryEvent query(Qt::ImSurroundingText | Qt::ImCursorPosition |
+                                 Qt::ImAnchorPosition | Qt::ImAbsolutePosition);
+    QApplication::sendEvent(box.get(), &query);
+    QCOMPARE(query.value(Qt::ImSurroundingText).toString(), surrounding);
+    QCOMPARE(query.value(Qt::ImCursorPosition).toInt(), cursor);
+    QCOMPARE(query.value(Qt::ImAnchorPosition).toInt(), anchorIn);
+    QCOMPARE(query.value(Qt::ImAbsolutePosition).toInt(), caret);
+}
+
+void PlainTextBoxTest::dropsFromOtherPrograms_data() {
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("dropped"); // text, or a URL to drop as one
+    QTest::addColumn<Qt::DropAction>("action");
+    QTest::addColumn<QString>("end");
+    const QString start = QStringLiteral("hello world");
+    QTest::newRow("text copied in where it is dropped")
+        << false << "big " << Qt::CopyAction << "hello big world";
+    QTest::newRow("text moved in") << false << "big " << Qt::MoveAction << "hello big world";
+    QTest::newRow("a line break and a pair")
+        << false << "\r\n\U0001F600" << Qt::CopyAction << "hello \r\n\U0001F600world";
+    QTest::newRow("a link is text") << false << "url:https://example.org/ " << Qt::CopyAction
+                                    << "hello https://example.org/world";
+    QTest::newRow("a file is not text")
+        << false << "url:file:///tmp/page.html" << Qt::CopyAction << start;
+    QTest::newRow("nothing goes into a read-only box") << true << "big " << Qt::CopyAction << start;
+}
+
+// What another program drops goes in where it is dropped, one undo step.
+void PlainTextBoxTest::dropsFromOtherPrograms() {
+    QFETCH(bool, readOnly);
+    QFETCH(QString, dropped);
+    QFETCH(Qt::DropAction, action);
+    QFETCH(QString, end);
+    const QString start = QStringLiteral("hello world");
+    const auto box = makeBox(start);
+    box->setReadOnly(readOnly);
+    QMimeData data;
+    if (dropped.startsWith(QLatin1String("url:")))
+        data.setUrls({QUrl(dropped.mid(4).trimmed())});
+    else
+        data.setText(dropped);
+    const QPoint at = pointOf(*box, 6);
+    QDragEnterEvent enter(at, action, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(box->viewport(), &enter);
+    QCOMPARE(enter.isAccepted(), end != start);
+    QDragMoveEvent move(at, action, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(box->viewport(), &move);
+    QDropEvent drop(at, action, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(box->viewport(), &drop);
+    QCOMPARE(drop.isAccepted(), end != start);
+    QCOMPARE(box->toPlainText(), end);
+    if (end == start)
+        return;
+    QCOMPARE(box->cursorPosition(), end.size() - 5);
+    QTest::keySequence(box.get(), QKeySequence::Undo);
+    QCOMPARE(box->toPlainText(), start);
+}
+
+void PlainTextBoxTest::dragAndDrop_data() {
+    QTest::addColumn<bool>("toOther"); // dropped into the other box, or into the same one
+    QTest::addColumn<int>("at");       // the character dropped before; -1 the end
+    QTest::addColumn<bool>("copy");    // with Ctrl
+    QTest::addColumn<bool>("sourceReadOnly");
+    QTest::addColumn<bool>("targetReadOnly");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("target");
+    const QString start = QStringLiteral("hello brave world");
+    const QString other = QStringLiteral("other box");
+    QTest::newRow("moved within a box, one undo step")
+        << false << -1 << false << false << false << "hello worldbrave " << other;
+    QTest::newRow("moved back within a box")
+        << false << 0 << false << false << false << "brave hello world" << other;
+    QTest::newRow("copied within a box with Ctrl")
+        << false << -1 << true << false << false << "hello brave worldbrave " << other;
+    QTest::newRow("dropped into itself: nothing")
+        << false << 9 << false << false << false << start << other;
+    QTest::newRow("moved to another box") << true << -1 << false << false << false << "hello world"
+                                          << "other boxbrave ";
+    QTest::newRow("copied to another box with Ctrl")
+        << true << -1 << true << false << false << start << "other boxbrave ";
+    QTest::newRow("a read-only box is only copied from")
+        << true << -1 << false << true << false << start << "other boxbrave ";
+    QTest::newRow("a read-only box takes no drop")
+        << true << -1 << false << false << true << start << other;
+}
+
+// Selected text dragged with the mouse, as the platform's drag runs it: the moves and the
+// release come while the drag's own loop runs. Only a platform with drags runs this (X11).
+void PlainTextBoxTest::dragAndDrop() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("Drags need a platform that has them: see test_plain_text_box_on_x11");
+    QFETCH(bool, toOther);
+    QFETCH(int, at);
+    QFETCH(bool, copy);
+    QFETCH(bool, sourceReadOnly);
+    QFETCH(bool, targetReadOnly);
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    const QString start = QStringLiteral("hello brave world");
+    QWidget window;
+    window.resize(700, 200);
+    auto* from = new PlainTextBox(&window);
+    auto* into = new PlainTextBox(&window);
+    from->setGeometry(0, 0, 340, 200);
+    into->setGeometry(350, 0, 340, 200);
+    from->setPlainText(start);
+    into->setPlainText(QStringLiteral("other box"));
+    from->setReadOnly(sourceReadOnly);
+    into->setReadOnly(targetReadOnly);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    accessibleText(*from)->setSelection(0, 6, 12);
+
+    PlainTextBox* dropBox = toOther ? into : from;
+    const QPoint drop =
+        at < 0 ? pointOf(*dropBox, static_cast<int>(dropBox->length()) - 1) + QPoint(40, 0)
+               : pointOf(*dropBox, at);
+    const Qt::KeyboardModifiers modifiers = copy ? Qt::ControlModifier : Qt::NoModifier;
+    QTimer::singleShot(100, dropBox, [&] {
+        QTest::mouseEvent(QTest::MouseMove, dropBox->viewport(), Qt::NoButton, modifiers, drop);
+        QTest::qWait(100);
+        QTest::mouseEvent(QTest::MouseMove, dropBox->viewport(), Qt::NoButton, modifiers,
+                          drop + QPoint(1, 0));
+        QTest::qWait(100);
+        QTest::mouseRelease(dropBox->viewport(), Qt::LeftButton, modifiers, drop + QPoint(1, 0));
+    });
+    const QPoint press = pointOf(*from, 7);
+    QTest::mousePress(from->viewport(), Qt::LeftButton, {}, press);
+    QTest::mouseMove(from->viewport(), press + QPoint(30, 0));
+    QTRY_COMPARE(from->toPlainText(), source);
+    QCOMPARE(into->toPlainText(), target);
+    if (!toOther && source != start) {
+        QTest::keySequence(from, QKeySequence::Undo);
+        QCOMPARE(from->toPlainText(), start);
+    }
+}
+
+// Where the platform has a primary selection (X11), what is selected becomes it, and a middle
+// click pastes it where it is clicked; a read-only box takes none.
+void PlainTextBoxTest::primarySelection() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard->supportsSelection())
+        QSKIP("The platform has no primary selection: see test_plain_text_box_on_x11");
+    const auto box = makeBox(QStringLiteral("hello brave world"));
+    box->setCursorPosition(6);
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(box.get(), Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(clipboard->text(QClipboard::Selection), QStringLiteral("brave"));
+    QTest::mouseDClick(box->viewport(), Qt::LeftButton, {}, pointOf(*box, 1));
+    QCOMPARE(clipboard->text(QClipboard::Selection), QStringLiteral("hello"));
+    QTest::mouseClick(box->viewport(), Qt::MiddleButton, {}, pointOf(*box, 12));
+    QCOMPARE(box->toPlainText(), QStringLiteral("hello brave helloworld"));
+    QCOMPARE(box->cursorPosition(), 17);
+    QTest::keySequence(box.get(), QKeySequence::Undo);
+    QCOMPARE(box->toPlainText(), QStringLiteral("hello brave world"));
+
+    box->setReadOnly(true);
+    QTest::mouseClick(box->viewport(), Qt::MiddleButton, {}, pointOf(*box, 12));
+    QCOMPARE(box->toPlainText(), QStringLiteral("hello brave world"));
 }
 
 QTEST_MAIN(PlainTextBoxTest)

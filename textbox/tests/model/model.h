@@ -26,7 +26,9 @@ struct Model {
     std::vector<Edit> undo, redo;
     bool typing = false; // typing now joins the last undo step
     bool readOnly = false;
+    bool composing = false; // an input method shows a composition at the caret
     QString clipboard;
+    QString primary; // the selection a middle click pastes, where the platform has one
     int changes = 0; // textChanged signals this step should send
 
     // Up and Down keep the x where a run of them began: the run's start and keys, replayed in a
@@ -122,6 +124,11 @@ struct Model {
     void keepGoalUnknown() {
         if (goal != Goal::None)
             goal = Goal::Unknown;
+    }
+    // What the user selected becomes the primary selection, where the platform has one.
+    void selectionMade(bool platformHasOne) {
+        if (platformHasOne && caret != anchor)
+            primary = selected();
     }
 };
 

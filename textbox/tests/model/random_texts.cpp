@@ -113,6 +113,51 @@ QString longLine(Random& random, const Mix& mix, int columns) {
     return line;
 }
 
+QString veryLongLine(Random& random) {
+    const int length = random.between(100'000, 1'000'000);
+    // It starts with a row of 4,095 zero-width characters and a letter, then a row of one blank
+    // where a word of x's after more of them does not fit after the blank: the row that a kept
+    // row start after the word must not lengthen.
+    const QString zeroWidth(QChar(0x200B));
+    QString line = zeroWidth.repeated(4095) + QStringLiteral("w ") +
+                   zeroWidth.repeated(random.between(1000, 3000)) +
+                   QString(random.between(50, 300), QLatin1Char('x'));
+    line.reserve(length + 5000);
+    while (line.size() < length) {
+        const int part =
+            random.chance(50) ? random.between(1'000, 20'000) : random.between(20'000, 250'000);
+        const qsizetype end = line.size() + part;
+        switch (random.below(5)) {
+        case 0: // words of every length
+            while (line.size() < end)
+                line += QString(random.between(1, random.chance(10) ? 60 : 10),
+                                QLatin1Char('a' + random.below(26))) +
+                        QLatin1Char(' ');
+            break;
+        case 1: // CJK: no blank to wrap at
+            while (line.size() < end)
+                line += QChar(0x4E00 + random.below(0x5000));
+            break;
+        case 2: // zero-width characters, rows of them, between short words
+            while (line.size() < end) {
+                line += QString(random.between(1, 5000), QChar(0x200B));
+                line += random.chance(50) ? QStringLiteral("w ")
+                                          : QString(random.between(1, 300), QLatin1Char('x'));
+            }
+            break;
+        case 3: // a letter with a long run of combining marks
+            while (line.size() < end)
+                line += QLatin1Char('a') + QString(random.between(1, 3000), QChar(0x308)) +
+                        QLatin1Char('b');
+            break;
+        default:
+            line += QString(part, QLatin1Char('<'));
+            break;
+        }
+    }
+    return line;
+}
+
 QString typeable(const QString& piece) {
     if (piece.size() == 1 && (isBreak(piece[0]) || isControlChar(piece[0])))
         return QStringLiteral("a");

@@ -46,6 +46,11 @@ QString rowLongWords(Random& random, int length, int columns, bool lineBreaks = 
 // A line longer than a long line's threshold in the box: of words of every length, of words of
 // about a row's length, or of one character with nowhere to wrap.
 QString longLine(Random& random, const Mix& mix, int columns);
+// A line of 100,000 to 1,000,000 characters, where a visit far into it lays out only the rows
+// near where it lands: a row of one blank, then words, then characters with no place to wrap
+// (CJK); runs of zero-width characters between short words; a letter with a long run of
+// combining marks; a run of "<".
+QString veryLongLine(Random& random);
 // What a key can type: no line breaks or control characters.
 QString typeable(const QString& piece);
 

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextCharFormat>
 
 #include <cstdlib>
 
@@ -20,6 +22,8 @@ Run::Run(PlainTextBox& fresh, std::vector<QString>* log) : fresh_(fresh), log_(l
     box_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box_->resize(Sizes[1]);
     box_->show();
+    rowBox_ = std::make_unique<PlainTextBox>();
+    rowBox_->show();
     QObject::connect(box_.get(), &PlainTextBox::textChanged, [this] { ++changes_; });
 }
 
@@ -42,18 +46,29 @@ void Run::freshen() {
 }
 
 // The row of a fresh layout that holds the caret at `position`: from where Home and End take
-// the caret in the fresh box. End stops at the line break of a row that ends a line, and
-// before the last cluster of a row that wraps.
+// the caret in a box that shows the text afresh, one row high. End stops at the line break of a
+// row that ends a line, and before the last cluster of a row that wraps.
 Row Run::rowAt(qsizetype position) {
     const QString& t = model_.text;
     // Inside a CR LF or a surrogate pair, the row of the character it is inside.
     if (boundaryFrom(t, position) != position)
         --position;
-    fresh_.setCursorPosition(position);
-    QTest::keyClick(&fresh_, Qt::Key_Home);
-    const qsizetype start = fresh_.cursorPosition();
-    QTest::keyClick(&fresh_, Qt::Key_End);
-    const qsizetype end = fresh_.cursorPosition();
+    PlainTextBox& fresh = *rowBox_;
+    if (fresh.font() != box_->font())
+        fresh.setFont(box_->font());
+    fresh.setVerticalScrollBarPolicy(box_->verticalScrollBarPolicy());
+    fresh.resize(box_->width(), 25);
+    if (fresh.lineWrapMode() != box_->lineWrapMode())
+        fresh.setLineWrapMode(box_->lineWrapMode());
+    fresh.setPlainText(t);
+    if (fresh.viewport()->width() != box_->viewport()->width())
+        qFatal("The box of one row is %d wide, the box %d", fresh.viewport()->width(),
+               box_->viewport()->width());
+    fresh.setCursorPosition(position);
+    QTest::keyClick(&fresh, Qt::Key_Home);
+    const qsizetype start = fresh.cursorPosition();
+    QTest::keyClick(&fresh, Qt::Key_End);
+    const qsizetype end = fresh.cursorPosition();
     if (end == t.size())
         return {start, end, end, true};
     if (isBreak(t[end]))
@@ -89,21 +104,27 @@ std::optional<Failure> Run::step(const Step& step) {
 std::optional<Failure> Run::act(const Step& step) {
     PlainTextBox& box = *box_;
     Model& m = model_;
+    const bool primary = QGuiApplication::clipboard()->supportsSelection();
     switch (step.op) {
     case Step::SetText:
-        say(QStringLiteral("setPlainText(%1)").arg(quoted(step.text)));
+        if (log_) // a long text takes long to tell
+            say(QStringLiteral("setPlainText(%1)").arg(quoted(step.text)));
         box.setPlainText(step.text);
         m.setText(step.text);
+        m.composing = false;
         break;
     case Step::SetUtf8: {
-        say(QStringLiteral("setUtf8Text(the UTF-8 of %1)").arg(quoted(step.text)));
+        if (log_) // a long text takes long to tell
+            say(QStringLiteral("setUtf8Text(the UTF-8 of %1)").arg(quoted(step.text)));
         const QByteArray utf8 = step.text.toUtf8(); // a lone surrogate, cut by shrinking, is lost
         box.setUtf8Text(std::make_shared<const std::string>(utf8.toStdString()));
         m.setText(QString::fromUtf8(utf8));
+        m.composing = false;
         break;
     }
     case Step::Type:
-        say(QStringLiteral("type %1").arg(quoted(step.pieces.join(QString()))));
+        if (log_) // a long text takes long to tell
+            say(QStringLiteral("type %1").arg(quoted(step.pieces.join(QString()))));
         for (const QString& piece : step.pieces) {
             QTest::sendKeyEvent(QTest::Click, &box, piece == u"\t" ? Qt::Key_Tab : Qt::Key_A, piece,
                                 Qt::NoModifier);
@@ -111,16 +132,41 @@ std::optional<Failure> Run::act(const Step& step) {
         }
         break;
     case Step::Commit: {
-        say(QStringLiteral("input method commits %1").arg(quoted(step.text)));
+        if (log_) // a long text takes long to tell
+            say(QStringLiteral("input method commits %1").arg(quoted(step.text)));
         QInputMethodEvent commit;
         commit.setCommitString(step.text);
         QApplication::sendEvent(&box, &commit);
         m.replaceSelection(step.text, true);
+        if (!m.readOnly)
+            m.composing = false;
+        break;
+    }
+    case Step::Preedit: {
+        if (log_)
+            say(QStringLiteral("input method composes %1, its caret at %2%3")
+                    .arg(quoted(step.text))
+                    .arg(step.number)
+                    .arg(step.shift ? ", hidden" : ""));
+        QTextCharFormat underlined;
+        underlined.setFontUnderline(true);
+        const auto length = static_cast<int>(step.text.size());
+        QInputMethodEvent compose(
+            step.text, {{QInputMethodEvent::TextFormat, 0, length, underlined},
+                        {QInputMethodEvent::Cursor, step.number, step.shift ? 0 : 1, {}}});
+        QApplication::sendEvent(&box, &compose);
+        if (m.readOnly)
+            break;
+        // A composition that begins takes the selection's place.
+        if (!step.text.isEmpty() && !m.composing && m.caret != m.anchor)
+            m.replaceSelection({}, false);
+        m.composing = !step.text.isEmpty();
         break;
     }
     case Step::Key:
-        say(QStringLiteral("key %1").arg(keyName(step.number)));
-        return key(step.number);
+        say(step.times > 1 ? QStringLiteral("key %1 x%2").arg(keyName(step.number)).arg(step.times)
+                           : QStringLiteral("key %1").arg(keyName(step.number)));
+        return key(step.number, step.times);
     case Step::Backspace: {
         say(step.shift ? QStringLiteral("key Shift+Backspace") : QStringLiteral("key Backspace"));
         QTest::keyClick(&box, Qt::Key_Backspace, step.shift ? Qt::ShiftModifier : Qt::NoModifier);
@@ -134,9 +180,10 @@ std::optional<Failure> Run::act(const Step& step) {
                 .arg(step.shift ? "Shift+" : "")
                 .arg(point.x())
                 .arg(point.y()));
-        if (auto failure = mouseAt(point, step.shift ? Qt::ShiftModifier : Qt::NoModifier, true))
+        if (auto failure =
+                mouseAt(point, step.shift ? Qt::ShiftModifier : Qt::NoModifier, Mouse::Click))
             return failure;
-        QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, point);
+        m.selectionMade(primary);
         break;
     }
     case Step::Drag: {
@@ -146,24 +193,90 @@ std::optional<Failure> Run::act(const Step& step) {
                 .arg(from.y())
                 .arg(to.x())
                 .arg(to.y()));
-        if (auto failure = mouseAt(from, {}, true))
+        const qsizetype pressed = hit(from);
+        const auto [low, high] = m.selection();
+        if (low < high && low <= pressed && pressed <= high) {
+            // A press on the selection drags it away, which the platform here refuses at once,
+            // or puts the caret where the mouse is let go when it hardly moved.
+            QTest::mousePress(box.viewport(), Qt::LeftButton, {}, from);
+            const bool drags = (to - from).manhattanLength() > QApplication::startDragDistance();
+            const qsizetype released = drags ? 0 : hit(to);
+            QTest::mouseMove(box.viewport(), to);
+            QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, to);
+            m.typing = false;
+            m.goal = Model::Goal::None;
+            m.composing = false;
+            if (!drags)
+                m.setCaret(released, false);
+            break;
+        }
+        if (auto failure = mouseAt(from, {}, Mouse::Press))
             return failure;
-        if (auto failure = mouseAt(to, {}, false))
+        if (auto failure = mouseAt(to, {}, Mouse::Move))
             return failure;
         QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, to);
+        m.selectionMade(primary);
         break;
     }
     case Step::DoubleClick: {
         const QPoint point = pointIn(step.x, step.y);
         say(QStringLiteral("double click at (%1, %2)").arg(point.x()).arg(point.y()));
-        if (auto failure = mouseAt(point, {}, true))
+        if (auto failure = mouseAt(point, {}, Mouse::Click))
             return failure;
-        QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, point);
         QTest::mouseDClick(box.viewport(), Qt::LeftButton, {}, point);
         QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, point);
         const auto [from, to] = wordAt(m.text, m.caret);
         m.setCaret(from, false);
         m.setCaret(to, true);
+        m.selectionMade(primary);
+        break;
+    }
+    case Step::MiddleClick: {
+        const QPoint point = pointIn(step.x, step.y);
+        say(QStringLiteral("middle click at (%1, %2)").arg(point.x()).arg(point.y()));
+        const qsizetype pressed = hit(point);
+        QTest::mouseClick(box.viewport(), Qt::MiddleButton, {}, point);
+        m.composing = false;
+        // Where the platform has a primary selection, it is pasted there.
+        if (primary && !m.readOnly) {
+            m.typing = false;
+            m.goal = Model::Goal::None;
+            m.setCaret(pressed, false);
+            m.replaceSelection(m.primary, false);
+        }
+        break;
+    }
+    case Step::Drop: {
+        const QPoint point = pointIn(step.x, step.y);
+        const char* kinds[] = {"copied", "moved", "a file"};
+        if (log_)
+            say(QStringLiteral("%1 dropped at (%2, %3) from another program")
+                    .arg(step.number == 2
+                             ? QString(kinds[2])
+                             : quoted(step.text) + QLatin1Char(' ') + kinds[step.number])
+                    .arg(point.x())
+                    .arg(point.y()));
+        const qsizetype dropped = hit(point);
+        QMimeData data;
+        if (step.number == 2)
+            data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/page.html"))});
+        else
+            data.setText(step.text);
+        const Qt::DropAction action = step.number == 1 ? Qt::MoveAction : Qt::CopyAction;
+        QDragEnterEvent enter(point, action, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(box.viewport(), &enter);
+        QDragMoveEvent move(point, action, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(box.viewport(), &move);
+        QDropEvent drop(point, action, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(box.viewport(), &drop);
+        // Text goes in where it was dropped; a file is not text.
+        if (m.readOnly || step.number == 2)
+            break;
+        m.typing = false;
+        if (!step.text.isEmpty()) {
+            m.setCaret(dropped, false);
+            m.replaceSelection(step.text, false);
+        }
         break;
     }
     case Step::Wheel: {
@@ -252,6 +365,7 @@ std::optional<Failure> Run::act(const Step& step) {
         break;
     case Step::ReadOnly:
         m.readOnly = !m.readOnly;
+        m.composing = m.composing && !m.readOnly;
         say(QStringLiteral("setReadOnly(%1)").arg(m.readOnly ? "true" : "false"));
         box.setReadOnly(m.readOnly);
         break;
@@ -261,7 +375,8 @@ std::optional<Failure> Run::act(const Step& step) {
         m.keepGoalUnknown();
         break;
     case Step::Clipboard:
-        say(QStringLiteral("clipboard set to %1").arg(quoted(step.text)));
+        if (log_) // a long text takes long to tell
+            say(QStringLiteral("clipboard set to %1").arg(quoted(step.text)));
         QGuiApplication::clipboard()->setText(step.text);
         m.clipboard = step.text;
         break;
@@ -273,7 +388,7 @@ std::optional<Failure> Run::act(const Step& step) {
     return std::nullopt;
 }
 
-std::optional<Failure> Run::key(int key) {
+std::optional<Failure> Run::key(int key, int times) {
     PlainTextBox& box = *box_;
     Model& m = model_;
     const auto standard = static_cast<QKeySequence::StandardKey>(key);
@@ -293,9 +408,15 @@ std::optional<Failure> Run::key(int key) {
     case QKeySequence::SelectNextPage:
     case QKeySequence::MoveToPreviousPage:
     case QKeySequence::SelectPreviousPage:
-        return verticalMove(key, select);
+        return verticalMove(key, select, times);
     default:
         break;
+    }
+    if (times > 1) {
+        for (; times > 0; --times)
+            if (auto failure = this->key(key, 1))
+                return failure;
+        return std::nullopt;
     }
     // What the caret's row is, before the key.
     std::optional<Row> row;
@@ -309,10 +430,13 @@ std::optional<Failure> Run::key(int key) {
     QTest::keySequence(&box, QKeySequence(standard));
     const auto [from, to] = m.selection();
     const bool none = from == to;
+    const bool primary = QGuiApplication::clipboard()->supportsSelection();
     const auto move = [&](qsizetype target, bool selecting) {
         m.typing = false;
         m.goal = Model::Goal::None;
         m.setCaret(target, selecting);
+        if (selecting)
+            m.selectionMade(primary);
     };
     // Right goes on and Left back, or in a line that reads from right to left the other way.
     const bool onwards =
@@ -383,6 +507,7 @@ std::optional<Failure> Run::key(int key) {
         m.keepGoalUnknown();
         m.anchor = 0;
         m.setCaret(m.text.size(), true);
+        m.selectionMade(primary);
         break;
     case QKeySequence::InsertParagraphSeparator:
         m.replaceSelection(QStringLiteral("\r\n"), true);
@@ -395,8 +520,15 @@ std::optional<Failure> Run::key(int key) {
 
 // Up, Down, Page Up and Page Down: where a fresh box puts the caret after the same keys from
 // where their run began; where that x is unknown, on the row the key goes to.
-std::optional<Failure> Run::verticalMove(int key, bool select) {
+std::optional<Failure> Run::verticalMove(int key, bool select, int times) {
     Model& m = model_;
+    // Where the x is unknown, each key is checked on its own.
+    if (m.goal == Model::Goal::Unknown && times > 1) {
+        for (; times > 0; --times)
+            if (auto failure = verticalMove(key, select, 1))
+                return failure;
+        return std::nullopt;
+    }
     const bool down = key == QKeySequence::MoveToNextLine || key == QKeySequence::SelectNextLine ||
                       key == QKeySequence::MoveToNextPage || key == QKeySequence::SelectNextPage;
     const bool page = key == QKeySequence::MoveToNextPage || key == QKeySequence::SelectNextPage ||
@@ -406,14 +538,15 @@ std::optional<Failure> Run::verticalMove(int key, bool select) {
         page ? (down ? QKeySequence::MoveToNextPage : QKeySequence::MoveToPreviousPage)
              : (down ? QKeySequence::MoveToNextLine : QKeySequence::MoveToPreviousLine);
     const qsizetype before = m.caret;
-    QTest::keySequence(box_.get(), QKeySequence(static_cast<QKeySequence::StandardKey>(key)));
+    for (int i = 0; i < times; ++i)
+        QTest::keySequence(box_.get(), QKeySequence(static_cast<QKeySequence::StandardKey>(key)));
     m.typing = false;
     if (m.goal == Model::Goal::None) {
         m.goal = Model::Goal::Known;
         m.runStart = m.caret;
         m.runKeys.clear();
     }
-    m.runKeys.push_back(plain);
+    m.runKeys.insert(m.runKeys.end(), times, plain);
     freshen();
     if (m.goal == Model::Goal::Known) {
         fresh_.setCursorPosition(m.runStart);
@@ -448,26 +581,40 @@ std::optional<Failure> Run::verticalMove(int key, bool select) {
     return std::nullopt;
 }
 
-// A press (or a move with the button held) at `point`: where a fresh box showing the same rows
-// puts the caret. Without wrapping, the view's sideways scroll is the box's own: the caret must
-// be on the line pressed.
-std::optional<Failure> Run::mouseAt(QPoint point, Qt::KeyboardModifiers modifiers, bool press) {
-    Model& m = model_;
+// The position a press at `point` gives: where a fresh box showing the same rows puts it;
+// without wrapping, where the box itself says, since its sideways scroll is its own.
+qsizetype Run::hit(QPoint point) {
+    if (!wrapping_)
+        return at(point);
     const int top = at({-1000, 0});
-    if (press)
+    freshen();
+    fresh_.verticalScrollBar()->setValue(top);
+    return accessibleText(fresh_)->offsetAtPoint(fresh_.viewport()->mapToGlobal(point));
+}
+
+// A click, a press, or a move with the button held, at `point`: where a fresh box showing the
+// same rows puts the caret. Without wrapping, the caret must be on the line pressed.
+std::optional<Failure> Run::mouseAt(QPoint point, Qt::KeyboardModifiers modifiers, Mouse what) {
+    Model& m = model_;
+    const qsizetype expected = wrapping_ ? hit(point) : 0;
+    switch (what) {
+    case Mouse::Click:
+        QTest::mouseClick(box_->viewport(), Qt::LeftButton, modifiers, point);
+        break;
+    case Mouse::Press:
         QTest::mousePress(box_->viewport(), Qt::LeftButton, modifiers, point);
-    else
+        break;
+    case Mouse::Move:
         QTest::mouseMove(box_->viewport(), point);
-    const bool select = !press || (modifiers & Qt::ShiftModifier);
-    if (press) {
+        break;
+    }
+    const bool select = what == Mouse::Move || (modifiers & Qt::ShiftModifier);
+    if (what != Mouse::Move) {
         m.typing = false;
         m.goal = Model::Goal::None;
+        m.composing = false;
     }
-    freshen();
     if (wrapping_) {
-        fresh_.verticalScrollBar()->setValue(top);
-        const int expected =
-            accessibleText(fresh_)->offsetAtPoint(fresh_.viewport()->mapToGlobal(point));
         m.setCaret(expected, select);
         return std::nullopt;
     }
@@ -476,6 +623,7 @@ std::optional<Failure> Run::mouseAt(QPoint point, Qt::KeyboardModifiers modifier
     // its right.
     const int line =
         std::min(at({-1000, point.y()}), at({box_->viewport()->width() + 1000, point.y()}));
+    freshen();
     const Row row = rowAt(line);
     if (caret < line || caret > row.end || caret != boundaryFrom(m.text, caret))
         return fail(QStringLiteral("mouse"),

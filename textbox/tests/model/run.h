@@ -47,13 +47,16 @@ public:
 private:
     // The box and the model, side by side.
     std::optional<Failure> act(const Step& step);
-    std::optional<Failure> key(int key);
-    std::optional<Failure> verticalMove(int key, bool select);
-    std::optional<Failure> mouseAt(QPoint point, Qt::KeyboardModifiers modifiers, bool press);
+    std::optional<Failure> key(int key, int times);
+    std::optional<Failure> verticalMove(int key, bool select, int times);
+    enum class Mouse { Click, Press, Move };
+    std::optional<Failure> mouseAt(QPoint point, Qt::KeyboardModifiers modifiers, Mouse what);
+    qsizetype hit(QPoint point);
 
     // The checks after each step.
     std::optional<Failure> compare(bool caretShown);
     std::optional<Failure> compareRows(bool caretShown);
+    std::optional<Failure> compareInputMethod();
     std::optional<Failure> compareWidths(int rowIndex, qsizetype from, qsizetype end, int y);
 
     // The fresh box, which lays out the model's text with no history.
@@ -70,6 +73,10 @@ private:
     }
 
     PlainTextBox& fresh_;
+    // A box as wide as the box and one row high, showing the model's text afresh for each row
+    // asked of it: it lays out no row past the one asked for, so that no row start it kept
+    // could decide the row.
+    std::unique_ptr<PlainTextBox> rowBox_;
     std::unique_ptr<PlainTextBox> box_;
     std::vector<QString>* log_;
     Model model_;

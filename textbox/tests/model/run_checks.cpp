@@ -2,8 +2,10 @@
 
 #include "run.h"
 
+#include "textbox/plain_text_box_accessible.h"
+
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
 
 namespace model {
 
@@ -59,7 +61,52 @@ std::optional<Failure> Run::compare(bool caretShown) {
         return fail(QStringLiteral("clipboard"),
                     QStringLiteral("the clipboard holds %1, expected %2")
                         .arg(quoted(clipboard), quoted(m.clipboard)));
+    if (auto failure = compareInputMethod())
+        return failure;
     return compareRows(caretShown);
+}
+
+// What an input method is told, asked as it asks: the caret's line, at most a stretch of it about
+// the caret, where the caret and the anchor are in it, and the caret's rectangle on its row.
+std::optional<Failure> Run::compareInputMethod() {
+    PlainTextBox& box = *box_;
+    const Model& m = model_;
+    const QString& t = m.text;
+    QInputMethodQueryEvent query(Qt::ImSurroundingText | Qt::ImCursorPosition |
+                                 Qt::ImAnchorPosition | Qt::ImCursorRectangle);
+    QApplication::sendEvent(&box, &query);
+    const QString around = query.value(Qt::ImSurroundingText).toString();
+    const qsizetype cursor = query.value(Qt::ImCursorPosition).toInt();
+    const qsizetype from = m.caret - cursor, to = from + around.size();
+    const auto half = static_cast<qsizetype>(AccessibleTextLimit / 2);
+    const bool lineStarts = from == 0 || isBreak(t[from - 1]) || cursor == half;
+    const bool lineEnds = to == t.size() || isBreak(t[to]) || to - m.caret == half;
+    if (from < 0 || to > t.size() || t.mid(from, around.size()) != around ||
+        around.contains(u'\r') || around.contains(u'\n') || !lineStarts || !lineEnds)
+        return fail(QStringLiteral("input method"),
+                    QStringLiteral("the input method is told %1 with the caret at %2, not the "
+                                   "caret's line about %3")
+                        .arg(quoted(around))
+                        .arg(cursor)
+                        .arg(m.caret));
+    const qsizetype anchor = query.value(Qt::ImAnchorPosition).toInt();
+    if (anchor != std::clamp(m.anchor, from, to) - from)
+        return fail(QStringLiteral("input method"),
+                    QStringLiteral("the input method is told the anchor is at %1, not %2")
+                        .arg(from + anchor)
+                        .arg(m.anchor));
+    const QRect caret = accessibleText(box)->characterRect(static_cast<int>(m.caret));
+    const QRect told = query.value(Qt::ImCursorRectangle).toRect();
+    if (!caret.isNull() && (box.mapToGlobal(told.topLeft()).y() != caret.top() || told.left() < 0 ||
+                            told.left() > box.width()))
+        return fail(QStringLiteral("input method"),
+                    QStringLiteral("the input method is told the caret is at (%1, %2), the caret "
+                                   "is drawn at (%3, %4)")
+                        .arg(told.left())
+                        .arg(told.top())
+                        .arg(box.mapFromGlobal(caret.topLeft()).x())
+                        .arg(box.mapFromGlobal(caret.topLeft()).y()));
+    return std::nullopt;
 }
 
 // The rows on screen, read at the left and right of each, against the rows of a fresh layout
@@ -144,12 +191,16 @@ std::optional<Failure> Run::compareRows(bool caretShown) {
             return failure;
     }
     if (caretShown) {
-        const QRect caret = accessible->characterRect(static_cast<int>(box.cursorPosition()));
-        const int x = box.viewport()->mapFromGlobal(caret.topLeft()).x();
+        // Where the caret is drawn, as the box tells an input method: the character after it
+        // may be drawn far from it, at the other end of a run in the other direction.
+        QInputMethodQueryEvent query(Qt::ImCursorRectangle);
+        QApplication::sendEvent(&box, &query);
+        const QRect caret = query.value(Qt::ImCursorRectangle).toRect();
+        const int x = caret.x() - box.viewport()->x();
         // After a blank that hangs past the edge, the caret is drawn at the edge.
         const qsizetype at = box.cursorPosition();
         const bool hangs = at > 0 && (t[at - 1] == u' ' || t[at - 1] == u'\t');
-        if (caret.isNull() || (x > vw && !hangs))
+        if (caret.isNull() || x < 0 || (x > vw && !hangs))
             return fail(
                 QStringLiteral("caret shown"),
                 QStringLiteral("the caret at %1 is not on screen").arg(box.cursorPosition()));
@@ -163,8 +214,11 @@ std::optional<Failure> Run::compareWidths(int rowIndex, qsizetype from, qsizetyp
     const QString& t = model_.text;
     const int vw = box.viewport()->width();
     const qreal widest = 8 * QFontMetricsF(box.font()).horizontalAdvance(QLatin1Char('0')) + 2;
+    // Each character's place is found by laying out its row: a row of thousands of zero-width
+    // characters is checked at fewer of them.
+    const int toCheck = end - from > 1000 ? 16 : 160;
     int checked = 0;
-    for (qsizetype p = from; p < end && checked < 160; p = nextCluster(t, p), ++checked) {
+    for (qsizetype p = from; p < end && checked < toCheck; p = nextCluster(t, p), ++checked) {
         const QRect rect = accessible->characterRect(static_cast<int>(p));
         const QPoint topLeft = box.viewport()->mapFromGlobal(rect.topLeft());
         if (rect.isNull() || topLeft.y() != y)

@@ -96,6 +96,86 @@ QString quotedRuns(const QString& text) {
     return out.isEmpty() ? QStringLiteral("\"\"") : out;
 }
 
+// A run through a line of 100,000 to 1,000,000 characters: visits far into it and back, by
+// Ctrl+End, Page Down, the scroll bar and the caret put anywhere, edits before them, steps over
+// clusters, and the view's size changed.
+void veryLongLineSteps(Random& random, std::vector<Step>& steps) {
+    const auto add = [&](Step step) { steps.push_back(std::move(step)); };
+    const auto keys = [&](int key, int times) {
+        Step step = stepOf(Step::Key, key);
+        step.times = times;
+        add(step);
+    };
+    add(stepOf(Step::Resize, random.below(static_cast<int>(std::size(Sizes)))));
+    if (random.chance(50))
+        add(stepOf(Step::Font, 1));
+    if (random.chance(10))
+        add(stepOf(Step::Wrap));
+    QString text = veryLongLine(random);
+    if (random.chance(30))
+        text = QStringLiteral("<html>\r\n") + text + QStringLiteral("\r\n</html>");
+    add(stepOf(Step::SetText, 0, text));
+    for (int count = random.between(20, 50); count > 0; --count) {
+        const int roll = random.below(100);
+        Step step;
+        step.x = random.fraction();
+        step.y = random.fraction();
+        if (roll < 10) {
+            keys(QKeySequence::MoveToEndOfDocument, 1);
+        } else if (roll < 18) {
+            keys(QKeySequence::MoveToStartOfDocument, 1);
+        } else if (roll < 28) {
+            keys(random.chance(60) ? QKeySequence::MoveToNextPage
+                                   : QKeySequence::MoveToPreviousPage,
+                 random.between(1, 30));
+        } else if (roll < 38) {
+            step.op = Step::SetCursor;
+            add(step);
+        } else if (roll < 48) {
+            step.op = Step::Type;
+            const QString pieces[] = {"xyz",
+                                      "a",
+                                      " ",
+                                      QString(QChar(0x4E2D)),
+                                      QString(QChar(0x200B)),
+                                      QString(QChar(0x308))};
+            step.pieces << pieces[random.below(static_cast<int>(std::size(pieces)))];
+            add(step);
+        } else if (roll < 56) {
+            keys(random.chance(50) ? QKeySequence::MoveToStartOfLine
+                                   : QKeySequence::MoveToEndOfLine,
+                 1);
+        } else if (roll < 64) {
+            step.op = Step::ScrollBar;
+            step.number = random.chance(30) ? 0 : random.between(1, 4);
+            add(step);
+        } else if (roll < 72) {
+            keys(random.chance(50) ? QKeySequence::MoveToNextChar
+                                   : QKeySequence::MoveToPreviousChar,
+                 random.between(1, 70));
+        } else if (roll < 76) {
+            add(stepOf(Step::Slot, 5)); // select all, Delete, undo: the whole line put back
+            keys(QKeySequence::Delete, 1);
+            keys(QKeySequence::Undo, 1);
+        } else if (roll < 82) {
+            add(random.chance(50) ? stepOf(Step::Backspace)
+                                  : stepOf(Step::Key, QKeySequence::Delete));
+        } else if (roll < 86) {
+            add(stepOf(Step::Resize, random.below(static_cast<int>(std::size(Sizes)))));
+        } else if (roll < 90) {
+            step.op = random.chance(50) ? Step::Click : Step::Wheel;
+            step.number = random.chance(50) ? random.between(1, 3) : -random.between(1, 3);
+            add(step);
+        } else if (roll < 96) {
+            keys(random.chance(50) ? QKeySequence::MoveToNextLine
+                                   : QKeySequence::MoveToPreviousLine,
+                 random.between(1, 10));
+        } else {
+            add(stepOf(Step::Paint));
+        }
+    }
+}
+
 } // namespace
 
 QFont fontNumber(int number) {
@@ -115,6 +195,11 @@ std::vector<Step> randomSteps(std::uint64_t run) {
     const Mix mix = randomMix(random);
     std::vector<Step> steps;
     const auto add = [&](Step step) { steps.push_back(std::move(step)); };
+    // One run in thirty goes through a line of 100,000 characters or more.
+    if (random.chance(3)) {
+        veryLongLineSteps(random, steps);
+        return steps;
+    }
 
     // Where the run starts: a size, a font, a wrap mode, a text. One run in four goes through
     // a long line of words about a row long in a wide box, editing at the ends of its rows.
@@ -178,7 +263,7 @@ std::vector<Step> randomSteps(std::uint64_t run) {
                                   : stepOf(Step::Key, QKeySequence::Delete));
             continue;
         }
-        const int roll = random.below(1000);
+        const int roll = random.below(1050);
         Step step;
         if (roll < 150) {
             step.op = Step::Type;
@@ -230,8 +315,20 @@ std::vector<Step> randomSteps(std::uint64_t run) {
         } else if (roll < 980) {
             step.op = Step::SetText;
             step.text = randomText(random, mix, random.between(0, 200));
-        } else {
+        } else if (roll < 1000) {
             step.op = Step::Paint;
+        } else if (roll < 1020) {
+            step.op = Step::Preedit;
+            for (int i = random.below(4); i > 0; --i)
+                step.text += typeable(randomPiece(random, mix));
+            step.number = random.below(static_cast<int>(step.text.size()) + 1);
+            step.shift = random.chance(20);
+        } else if (roll < 1040) {
+            step.op = Step::Drop;
+            step.number = random.chance(10) ? 2 : random.below(2);
+            step.text = randomText(random, mix, random.between(0, 12));
+        } else {
+            step.op = Step::MiddleClick;
         }
         // A click at a row's right end puts the caret at its end, where edits re-wrap rows.
         step.x = random.chance(30) ? 0.999 : random.fraction();

@@ -20,11 +20,14 @@ struct Step {
         SetUtf8, // setUtf8Text with the UTF-8 of `text`
         Type,    // one key event for each piece
         Commit,  // an input method's commit string
+        Preedit, // an input method's composition, its caret at `number`, hidden with `shift`
         Key,     // a standard key, `number` a QKeySequence::StandardKey
         Backspace,
         Click,
         Drag,
         DoubleClick,
+        MiddleClick,
+        Drop,      // `text` dropped from another program: `number` 0 a copy, 1 a move, 2 a file
         Wheel,     // `number` wheel steps, down when positive
         ScrollBar, // `number` a slider action, or the value `x` of the range when 0
         Slot,      // `number`: cut, copy, paste, undo, redo, select all
@@ -40,6 +43,7 @@ struct Step {
     QString text;
     QStringList pieces;
     int number = 0;
+    int times = 1; // a key pressed so many times, the box compared after the last
     bool shift = false;
     double x = 0, y = 0, x2 = 0, y2 = 0;
 };

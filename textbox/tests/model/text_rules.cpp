@@ -25,20 +25,49 @@ char32_t codePointAt(const QString& t, qsizetype p, qsizetype& length) {
     return t[p].unicode();
 }
 
+// A mark after a character or another mark, which joins the cluster before it.
+bool continuesCluster(const QString& t, qsizetype p) {
+    qsizetype length = 0;
+    return p > 0 && QChar::isMark(codePointAt(t, p, length)) && !isBreak(t[p - 1]) &&
+           t[p - 1] != u'\t' && !isControlChar(t[p - 1]);
+}
+
+// A character with the marks after it, up to MaxCluster code units.
+qsizetype leadingClusterLength(const QString& t, qsizetype p) {
+    qsizetype length = 0;
+    codePointAt(t, p, length);
+    while (p + length < t.size() && length < MaxCluster && continuesCluster(t, p + length)) {
+        qsizetype markLength = 0;
+        codePointAt(t, p + length, markLength);
+        length += markLength;
+    }
+    return length;
+}
+
 // A CR LF, a line break, tab or control character alone, or a character with the combining
-// marks after it.
+// marks after it; a longer run of marks goes on in clusters that end at multiples of
+// MaxCluster from the text's start, never inside a surrogate pair.
 qsizetype clusterLength(const QString& t, qsizetype p) {
     const QChar c = t[p];
     if (c == u'\r')
         return p + 1 < t.size() && t[p + 1] == u'\n' ? 2 : 1;
     if (c == u'\n' || c == u'\t' || isControlChar(c))
         return 1;
+    if (!continuesCluster(t, p))
+        return leadingClusterLength(t, p);
+    qsizetype lead = p;
+    while (continuesCluster(t, lead))
+        lead -= lead >= 2 && t[lead - 1].isLowSurrogate() && t[lead - 2].isHighSurrogate() ? 2 : 1;
+    const qsizetype leadEnd = lead + leadingClusterLength(t, lead);
+    if (p < leadEnd)
+        return leadEnd - p;
+    qsizetype end = (p / MaxCluster + 1) * MaxCluster;
+    if (end < t.size() && t[end].isLowSurrogate() && t[end - 1].isHighSurrogate())
+        ++end;
     qsizetype length = 0;
-    codePointAt(t, p, length);
-    while (p + length < t.size() && length < MaxCluster) {
+    while (p + length < end && p + length < t.size() && continuesCluster(t, p + length)) {
         qsizetype markLength = 0;
-        if (!QChar::isMark(codePointAt(t, p + length, markLength)))
-            break;
+        codePointAt(t, p + length, markLength);
         length += markLength;
     }
     return length;
@@ -50,10 +79,14 @@ qsizetype nextCluster(const QString& t, qsizetype p) {
     return p >= t.size() ? t.size() : p + clusterLength(t, p);
 }
 
-// The cluster boundary before `p`, the clusters counted from the start of the text.
+// The cluster boundary before `p`, the clusters counted from the start of the text: from the
+// last character before `p` that starts a cluster of its own.
 qsizetype previousCluster(const QString& t, qsizetype p) {
-    qsizetype before = 0;
-    for (qsizetype at = 0; at < p; at += clusterLength(t, at))
+    qsizetype from = std::max<qsizetype>(p - 1, 0);
+    while (from > 0 && (boundaryFrom(t, from) != from || continuesCluster(t, from)))
+        --from;
+    qsizetype before = from;
+    for (qsizetype at = from; at < p; at += clusterLength(t, at))
         before = at;
     return before;
 }
