@@ -5,6 +5,7 @@
 #include "scan/counters.h"
 #include "textbox/plain_text_box.h"
 
+#include <QObject>
 #include <QString>
 
 #include <string_view>
@@ -33,6 +34,9 @@ public:
     void SetPage(const load::Page& page);
     // What a screen reader says of the box after its name and value.
     void SetDescription(const QString& description);
+    // A screen reader reads the whole value where it reads the line at the caret, so that a
+    // value that the page writes over several lines is heard whole on the focus.
+    void ReadWhole();
     // The focus is in the box, or goes back to it when the window is active again.
     bool HasFocus() const;
 
@@ -62,6 +66,7 @@ public:
 
     void SetEnabled(bool enabled);
     void SetDescription(const QString& description);
+    bool HasFocus() const; // as a text box's
 
     QPushButton* button() const { return button_; }
 
@@ -73,14 +78,24 @@ private:
 // 6.4 tells a screen reader of no new text or description that it speaks unasked, but a
 // notification that shows is spoken: the window keeps one, which has no size and so never shows
 // on screen, and shows it afresh with each line.
-class Announcer {
+class Announcer : public QObject {
 public:
     explicit Announcer(QWidget& window);
 
+    // Said at once while the window is active. Otherwise (the Open dialog has just closed) it
+    // is said once the window is active again, after the screen reader has spoken the window
+    // and the control with the focus: said before, the dialog's going would cut it short.
     void Announce(const QString& line);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void show(const QString& line);
+
+    QWidget* window_;
     QWidget* notice_;
+    QString pending_;
 };
 
 // The Open dialog of the window's design; FileName is empty when it was cancelled.

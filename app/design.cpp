@@ -1,10 +1,11 @@
 #include "app/design.h"
 
+#include "app/open_dialog.h"
+
 #include "textbox/plain_text_box.h"
 
 #include "scan/counters.h"
 
-#include <QFileDialog>
 #include <QFont>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -180,7 +181,7 @@ constexpr std::array AccessibleNames = std::to_array<AccessibleName>({
     {"lblAuthorCar", "Author length"},
     {"txtCopyright", "Copyright", "lblCopyright"},
     {"lblCopyrightCar", "Copyright length"},
-    {"txtOriginalFile", "Page text"},
+    {"txtOriginalFile", "Page"},
 });
 
 constexpr int ClientWidth = 12750;
@@ -288,7 +289,7 @@ QWidget* create(const Control& control, QWidget& parent) {
         return new QGroupBox(text, &parent);
     case Kind::OpenDialog: {
         // Every file listed: no filter, start folder, default extension or file name.
-        auto* dialog = new QFileDialog(&parent, text);
+        auto* dialog = new OpenDialog(&parent, text);
         dialog->setFileMode(QFileDialog::ExistingFile);
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         return dialog;

@@ -16,8 +16,10 @@ const QString frmMetatags::NoValue = QStringLiteral("No value");
 frmMetatags::frmMetatags() {
     connect(cmdSearch.button(), &QPushButton::clicked, this, &frmMetatags::cmdSearch_Click);
     connect(cmdRecheck.button(), &QPushButton::clicked, this, &frmMetatags::cmdRecheck_Click);
-    for (const ResultField& field : ResultFields)
+    for (const ResultField& field : ResultFields) {
         (this->*field.box).SetDescription(NoValue);
+        (this->*field.box).ReadWhole();
+    }
     Form_Load();
 }
 
@@ -184,13 +186,19 @@ const frmMetatags::ResultField frmMetatags::ResultFields[] = {
 
 // What a check found, for a screen reader's user, who may not see the counters' colours: each
 // result box says its count and how it stands against its limit, and the path box, the buttons
-// and the page box what the check found. The same is announced wherever the focus is, with the
-// new value of the result box that has it.
+// and the page box what the check found. The same summary is announced wherever the focus is,
+// then which values the check changed: each one's name, count and verdict, and the new value
+// of the result box with the focus. What the screen reader says anyway when the window comes
+// back after the Open dialog, the control with the focus and its description, is left out, so
+// that each thing is heard once.
 void frmMetatags::describe() {
+    const bool focusHeardAgain = !isActiveWindow();
     int found = 0;
     QStringList over;
-    QString focused;
-    for (const ResultField& field : ResultFields) {
+    QStringList changed;
+    QStringList emptied;
+    for (std::size_t i = 0; i < std::size(ResultFields); ++i) {
+        const ResultField& field = ResultFields[i];
         TextBox& box = this->*field.box;
         const scan::Counter shown = scan::counterOf(box.Length(), field.limit);
         found += !(this->*field.counter).Caption().isEmpty();
@@ -205,13 +213,21 @@ void frmMetatags::describe() {
                 over << QStringLiteral("keyword count");
         }
         box.SetDescription(said);
-        if (box.HasFocus()) {
-            QString name = QString::fromLatin1(field.name);
-            name[0] = name[0].toUpper();
-            focused = QStringLiteral(" %1, %2").arg(name, said);
-            if (box.Length() > 0)
-                focused += QStringLiteral(": ") + box.Text().left(AccessibleTextLimit);
+        QString value = box.Text();
+        if (value == values_[i])
+            continue;
+        values_[i] = value;
+        if (box.HasFocus() && focusHeardAgain)
+            continue;
+        if (value.isEmpty()) {
+            emptied << QString::fromLatin1(field.name);
+            continue;
         }
+        QString name = QString::fromLatin1(field.name);
+        name[0] = name[0].toUpper();
+        changed << QStringLiteral("%1, %2").arg(name, said);
+        if (box.HasFocus())
+            changed.back() += QStringLiteral(": ") + value.left(AccessibleTextLimit);
     }
     QString summary;
     // A page that could not be read is empty, and the page box says why.
@@ -229,5 +245,24 @@ void frmMetatags::describe() {
     cmdSearch.SetDescription(summary);
     cmdRecheck.SetDescription(summary);
     txtOriginalFile.SetDescription(summary);
-    announcer_.Announce(summary + QLatin1Char('.') + focused);
+
+    QStringList line;
+    const bool focusSaysSummary = txtHTML.HasFocus() || cmdSearch.HasFocus() ||
+                                  cmdRecheck.HasFocus() || txtOriginalFile.HasFocus();
+    if (!(focusHeardAgain && focusSaysSummary))
+        line << summary;
+    if (!changed.isEmpty())
+        line << QStringLiteral("Changed: ") + changed.join(QStringLiteral(". "));
+    if (!emptied.isEmpty())
+        line << QStringLiteral("Now empty: ") + emptied.join(QStringLiteral(", "));
+    if (changed.isEmpty() && emptied.isEmpty())
+        line << QStringLiteral("Nothing changed");
+    announcer_.Announce(line.join(QStringLiteral(". ")) + QLatin1Char('.'));
+}
+
+// A cancelled Search has emptied the page box and left every other box as it was.
+void frmMetatags::describeCancelledSearch() {
+    txtOriginalFile.SetDescription(QStringLiteral("Search cancelled"));
+    announcer_.Announce(QStringLiteral(
+        "Search cancelled: the page box is empty, the other boxes keep their values."));
 }

@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <array>
 #include <optional>
 
 // The one window: its controls, the page and what the scan found in it, the commands, and
@@ -57,6 +58,7 @@ private:
               std::optional<scan::Pos> limit);
     static void count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit);
     void describe();
+    void describeCancelledSearch();
 
     // The widgets exist before the controls below find them by name.
     struct Design {
@@ -84,6 +86,8 @@ private:
     Label lblCopyrightCar{*this, "lblCopyrightCar"};
     TextBox txtOriginalFile{*this, "txtOriginalFile"};
     Announcer announcer_{*this};
+    // Each result box's value as the last check left it, to tell what the next one changes.
+    std::array<QString, std::size(ResultFields)> values_;
 
     load::Page PageText = std::make_shared<const std::string>();
     scan::Analysis Scanned; // what the scan that runs found in PageText

@@ -13,8 +13,10 @@ void frmMetatags::cmdSearch_Click() {
     PageText = std::make_shared<const std::string>();
     txtOriginalFile.SetText(QString());
     cmdDialog.ShowOpen();
-    if (cmdDialog.FileName().isEmpty())
+    if (cmdDialog.FileName().isEmpty()) {
+        describeCancelledSearch();
         return;
+    }
     cmdRecheck.SetEnabled(true);
     txtHTML.SetText(cmdDialog.FileName());
     LoadPage();
