@@ -236,6 +236,26 @@ protected:
         }
         QLineEdit::keyPressEvent(event);
     }
+    // Tab selects the whole path, as in the toolkit's line edit, but only once the focus has
+    // been told to a screen reader: a selection told before it is spoken with the path, and
+    // then the focus says the path again.
+    void focusInEvent(QFocusEvent* event) override {
+        const Qt::FocusReason reason = event->reason();
+        if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason &&
+            reason != Qt::ShortcutFocusReason) {
+            QLineEdit::focusInEvent(event);
+            return;
+        }
+        QFocusEvent unselected(QEvent::FocusIn, Qt::OtherFocusReason);
+        QLineEdit::focusInEvent(&unselected);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (hasFocus() && !hasSelectedText())
+                    selectAll();
+            },
+            Qt::QueuedConnection);
+    }
 };
 
 QWidget* create(const Control& control, QWidget& parent) {

@@ -191,8 +191,8 @@ const frmMetatags::ResultField frmMetatags::ResultFields[] = {
 // of the result box with the focus. What the screen reader says anyway when the window comes
 // back after the Open dialog, the control with the focus and its description, is left out, so
 // that each thing is heard once.
-void frmMetatags::describe() {
-    const bool focusHeardAgain = !isActiveWindow();
+void frmMetatags::describe(FocusHeard focus) {
+    const bool focusHeardAgain = focus == FocusHeard::Again;
     int found = 0;
     QStringList over;
     QStringList changed;

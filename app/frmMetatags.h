@@ -57,7 +57,10 @@ private:
     void fill(const scan::Field& field, TextBox& box, Label& counter,
               std::optional<scan::Pos> limit);
     static void count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit);
-    void describe();
+    // Whether a screen reader speaks the control with the focus again after a command: it does
+    // when the window comes back after the Open dialog.
+    enum class FocusHeard { Already, Again };
+    void describe(FocusHeard focus);
     void describeCancelledSearch();
 
     // The widgets exist before the controls below find them by name.

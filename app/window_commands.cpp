@@ -21,12 +21,14 @@ void frmMetatags::cmdSearch_Click() {
     txtHTML.SetText(cmdDialog.FileName());
     LoadPage();
     Analyse();
+    describe(FocusHeard::Again);
 }
 
 void frmMetatags::cmdRecheck_Click() {
     cmdDialog.SetFileName(txtHTML.Text());
     LoadPage();
     Analyse();
+    describe(FocusHeard::Already);
 }
 
 // A page that cannot be read leaves PageText empty, so that the analysis that follows
@@ -50,5 +52,4 @@ void frmMetatags::Analyse() {
         CountWords();
     else // no keywords, or empty ones: no count of an earlier page stays beside them
         lblWordsNum.SetCaption(QString());
-    describe();
 }
