@@ -5,14 +5,12 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
-#include <QTimer>
-
-#include <utility>
 
 namespace {
 
@@ -295,31 +293,43 @@ Announcer::Announcer(QWidget& window) : window_(&window), notice_(new QWidget(&w
     notice_->setGeometry(0, 0, 0, 0);
     notice_->hide();
     QAccessible::registerAccessibleInterface(new NoticeAccessible(*notice_));
-    window.installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old) {
+        if (old && old == told_)
+            takeBack();
+    });
 }
 
 void Announcer::Announce(const QString& line) {
-    if (window_->isActiveWindow())
-        show(line);
-    else
-        pending_ = line;
-}
-
-// The toolkit moves the focus back, and tells the screen reader so, after it has told the
-// window it is active: the line waits until that is done.
-bool Announcer::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_ && event->type() == QEvent::WindowActivate && !pending_.isEmpty())
-        QTimer::singleShot(0, this, [this] {
-            if (!pending_.isEmpty())
-                show(std::exchange(pending_, QString()));
-        });
-    return false;
-}
-
-void Announcer::show(const QString& line) {
+    takeBack();
     notice_->hide();
     notice_->setAccessibleName(line);
     notice_->show();
+}
+
+void Announcer::AnnounceWithFocus(const QString& line) {
+    takeBack();
+    QWidget* focus = window_->focusWidget();
+    if (!focus) {
+        Announce(line);
+        return;
+    }
+    told_ = focus;
+    description_ = focus->accessibleDescription();
+    // A line that the description says already (the line ends with a full stop, the
+    // description without) is not said twice.
+    toldDescription_ = description_.isEmpty() ? line
+                       : line.chopped(1) == description_
+                           ? description_
+                           : description_ + QStringLiteral(". ") + line;
+    focus->setAccessibleDescription(toldDescription_);
+}
+
+// The control with the line says its own description again, unless a check has given it a new
+// one since.
+void Announcer::takeBack() {
+    if (told_ && told_->accessibleDescription() == toldDescription_)
+        told_->setAccessibleDescription(description_);
+    told_ = nullptr;
 }
 
 CommonDialog::CommonDialog(QWidget& window, const char* name)

@@ -188,9 +188,9 @@ const frmMetatags::ResultField frmMetatags::ResultFields[] = {
 // result box says its count and how it stands against its limit, and the path box, the buttons
 // and the page box what the check found. The same summary is announced wherever the focus is,
 // then which values the check changed: each one's name, count and verdict, and the new value
-// of the result box with the focus. What the screen reader says anyway when the window comes
-// back after the Open dialog, the control with the focus and its description, is left out, so
-// that each thing is heard once.
+// of the result box with the focus. When the window comes back after the Open dialog, the
+// screen reader speaks the control with the focus and its description, which says the line
+// then; what they say already is left out of it, so that each thing is heard once.
 void frmMetatags::describe(FocusHeard focus) {
     const bool focusHeardAgain = focus == FocusHeard::Again;
     int found = 0;
@@ -257,12 +257,17 @@ void frmMetatags::describe(FocusHeard focus) {
         line << QStringLiteral("Now empty: ") + emptied.join(QStringLiteral(", "));
     if (changed.isEmpty() && emptied.isEmpty())
         line << QStringLiteral("Nothing changed");
-    announcer_.Announce(line.join(QStringLiteral(". ")) + QLatin1Char('.'));
+    const QString news = line.join(QStringLiteral(". ")) + QLatin1Char('.');
+    if (focusHeardAgain)
+        announcer_.AnnounceWithFocus(news);
+    else
+        announcer_.Announce(news);
 }
 
 // A cancelled Search has emptied the page box and left every other box as it was.
 void frmMetatags::describeCancelledSearch() {
-    txtOriginalFile.SetDescription(QStringLiteral("Search cancelled"));
-    announcer_.Announce(QStringLiteral(
-        "Search cancelled: the page box is empty, the other boxes keep their values."));
+    const QString said = QStringLiteral(
+        "Search cancelled: the page box is empty, the other boxes keep their values");
+    txtOriginalFile.SetDescription(said);
+    announcer_.AnnounceWithFocus(said + QLatin1Char('.'));
 }

@@ -64,17 +64,20 @@ def counters(*values):
 BOXES = ["Title", "Description", "Keywords", "Abstract", "Robots", "Author", "Copyright"]
 
 
-def listing(counter_lines, box_descriptions, summary, notice):
-    """What a screen reader finds in the window, in the window's order."""
+def listing(counter_lines, box_descriptions, summary, notice, with_focus=""):
+    """What a screen reader finds in the window, in the window's order; `with_focus` is the line
+    the path box, which has the focus, says after its description when the window comes back
+    after the Open dialog."""
     (title, description, keyword_chars, keyword_count, abstract, robots, author,
      copyright) = counter_lines
     box = {name: f"text {name!r}" + (f" description {said!r}" if said else "")
            + f" labelled by {name!r}" for name, said in zip(BOXES, box_descriptions, strict=True)}
     said = f" description {summary!r}" if summary else ""
+    path_said = f" description {summary + '. ' + with_focus!r}" if with_focus else said
     return [
         "image 'HTML picture'",
         "label 'HTML file:'",
-        f"text 'HTML file'{said} labelled by 'HTML file:'",
+        f"text 'HTML file'{path_said} labelled by 'HTML file:'",
         f"push button 'Search'{said}",
         f"push button 'Recheck'{said}",
         "frame ''",
@@ -125,9 +128,9 @@ AFTER_OVER = listing(counters(
     ["71 characters, over the limit of 70", "161 characters, over the limit of 160",
      "100 characters, within the limit of 260; 16 keywords, over the limit of 15",
      "6 characters", "7 characters", "3 characters", "8 characters"],
-    OVER_SUMMARY,
-    # The window comes back after the Open dialog with the focus in the path box, whose
-    # description a screen reader speaks: the line leaves the summary out.
+    # The window comes back after the Open dialog with the focus in the path box: its
+    # description says the summary already, and then what changed.
+    OVER_SUMMARY, "",
     "Changed: Title, 71 characters, over the limit of 70. Description, 161 characters, over "
     "the limit of 160. Keywords, 100 characters, within the limit of 260; 16 keywords, over the "
     "limit of 15. Abstract, 6 characters. Robots, 7 characters. Author, 3 characters. "
@@ -142,7 +145,7 @@ AFTER_WITHIN = listing(counters(
     ["70 characters, within the limit of 70", "160 characters, within the limit of 160",
      "260 characters, within the limit of 260; 15 keywords, within the limit of 15",
      "6 characters", "7 characters", "3 characters", "8 characters"],
-    WITHIN_SUMMARY,
+    WITHIN_SUMMARY, "",
     "Changed: Title, 70 characters, within the limit of 70. Description, 160 characters, within "
     "the limit of 160. Keywords, 260 characters, within the limit of 260; 15 keywords, within "
     "the limit of 15.")
