@@ -197,6 +197,7 @@ void frmMetatags::describe(FocusHeard focus) {
     QStringList over;
     QStringList changed;
     QStringList emptied;
+    bool anyChanged = false;
     for (std::size_t i = 0; i < std::size(ResultFields); ++i) {
         const ResultField& field = ResultFields[i];
         TextBox& box = this->*field.box;
@@ -217,6 +218,7 @@ void frmMetatags::describe(FocusHeard focus) {
         if (value == values_[i])
             continue;
         values_[i] = value;
+        anyChanged = true;
         if (box.HasFocus() && focusHeardAgain)
             continue;
         if (value.isEmpty()) {
@@ -255,7 +257,7 @@ void frmMetatags::describe(FocusHeard focus) {
         line << QStringLiteral("Changed: ") + changed.join(QStringLiteral(". "));
     if (!emptied.isEmpty())
         line << QStringLiteral("Now empty: ") + emptied.join(QStringLiteral(", "));
-    if (changed.isEmpty() && emptied.isEmpty())
+    if (!anyChanged)
         line << QStringLiteral("Nothing changed");
     const QString news = line.join(QStringLiteral(". ")) + QLatin1Char('.');
     if (focusHeardAgain)

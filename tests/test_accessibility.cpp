@@ -340,6 +340,12 @@ void AccessibilityTest::boxesSayWhatTheirCountersShow_data() {
         << boxesAnd(withinBoxes, {withinSummary, withinSummary,
                                   withinSummary + ". Changed: " + title + ". " + description +
                                       ". " + keywordsSaid + "."});
+    QTest::newRow("searched, only the value with the focus changed")
+        << QList<QByteArray>{within, page(69, 160, keywords(15, 260))} << Check::Search
+        << "txtTitle"
+        << boxesAnd(QStringList(withinBoxes).replaceInStrings("70 characters,", "69 characters,"),
+                    {withinSummary, withinSummary,
+                     "69 characters, within the limit of 70. " + withinSummary + "."});
     QTest::newRow("searched again, the focus in the page box")
         << QList<QByteArray>{over, over} << Check::Search << "txtOriginalFile"
         << boxesAnd(overBoxes, {overSummary, overSummary, overSummary + ". Nothing changed."});

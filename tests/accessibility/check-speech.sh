@@ -16,14 +16,22 @@ stop() {
 trap stop EXIT
 
 start_xvfb
-mkdir -m 700 "$work/runtime" "$work/home"
 
 # One try: a window that does not come back after the Open dialog is a failure, however
-# seldom, and so is anything heard twice or cut short.
-status=0
-XDG_RUNTIME_DIR="$work/runtime" \
-    dbus-run-session -- /usr/bin/python3 tests/accessibility/speech.py build/metatags "$work/home" "$@" \
-    >"$work/stdout" 2>"$work/stderr" || status=$?
+# seldom, and so is anything heard twice or cut short. Only where Orca itself stopped taking
+# keys (seen once in 40 runs on a loaded machine), which no window can cause, is the reading
+# tried once more.
+for attempt in 1 2; do
+    rm -rf "$work/runtime" "$work/home"
+    mkdir -m 700 "$work/runtime" "$work/home"
+    status=0
+    XDG_RUNTIME_DIR="$work/runtime" \
+        dbus-run-session -- /usr/bin/python3 tests/accessibility/speech.py build/metatags \
+        "$work/home" "$@" >"$work/stdout" 2>"$work/stderr" || status=$?
+    [ "$status" = 3 ] && [ "$attempt" = 1 ] || break
+    grep -v '^SpiRegistry daemon is running' "$work/stdout" || true
+    echo "speech: tried afresh"
+done
 grep -v '^SpiRegistry daemon is running' "$work/stdout" || true
 if [ "$status" != 0 ]; then
     cat "$work/stderr"
