@@ -5,7 +5,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QCompleter>
+#include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,8 +39,11 @@ public:
 
     QString text(int start, int end) const override { return caption().mid(start, end - start); }
     int characterCount() const override { return caption().size(); }
-    QString attributes(int offset, int* start, int* end) const override {
-        *start = *end = offset;
+    // One run without attributes over the whole caption: a screen reader speaks a line in the
+    // runs it is given, and would drop the last character after runs of none.
+    QString attributes(int, int* start, int* end) const override {
+        *start = 0;
+        *end = characterCount();
         return {};
     }
     int cursorPosition() const override { return 0; }
@@ -90,12 +93,118 @@ private:
     }
 };
 
+// The path box as a screen reader meets it: the toolkit's line edit gives a run of text
+// attributes that holds no character at each offset, and a screen reader that speaks a line in
+// the runs it is given (Orca does) drops the line's last character, "bakery.htm" for
+// "bakery.html". This gives one run over the whole path, and all else as the toolkit does.
+class PathBoxAccessible : public QAccessibleWidget,
+                          public QAccessibleTextInterface,
+                          public QAccessibleEditableTextInterface {
+public:
+    explicit PathBoxAccessible(QLineEdit& box)
+        : QAccessibleWidget(&box, QAccessible::EditableText) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.editable = !box().isReadOnly();
+        state.readOnly = box().isReadOnly();
+        state.selectableText = true;
+        return state;
+    }
+    QString text(QAccessible::Text kind) const override {
+        return kind == QAccessible::Value ? box().text() : QAccessibleWidget::text(kind);
+    }
+    void setText(QAccessible::Text kind, const QString& text) override {
+        if (kind == QAccessible::Value)
+            box().setText(text);
+        else
+            QAccessibleWidget::setText(kind, text);
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        if (type == QAccessible::EditableTextInterface)
+            return static_cast<QAccessibleEditableTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(int start, int end) const override {
+        return start > end ? QString() : box().text().mid(start, end - start);
+    }
+    int characterCount() const override { return box().text().size(); }
+    QString attributes(int, int* start, int* end) const override {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
+    int cursorPosition() const override { return box().cursorPosition(); }
+    void setCursorPosition(int position) override { box().setCursorPosition(position); }
+    int selectionCount() const override { return box().hasSelectedText() ? 1 : 0; }
+    void selection(int index, int* start, int* end) const override {
+        const bool selected = index == 0 && box().hasSelectedText();
+        *start = selected ? box().selectionStart() : 0;
+        *end = selected ? box().selectionEnd() : 0;
+    }
+    void addSelection(int start, int end) override { setSelection(0, start, end); }
+    void removeSelection(int index) override {
+        if (index == 0)
+            box().deselect();
+    }
+    void setSelection(int index, int start, int end) override {
+        if (index == 0)
+            box().setSelection(start, end - start);
+    }
+    // Where a character is drawn: the toolkit gives the caret's place, the font the advance of
+    // the text between the caret and the character.
+    QRect characterRect(int offset) const override {
+        const QString path = box().text();
+        if (offset < 0 || offset >= path.size())
+            return {};
+        const QRectF caret = box().inputMethodQuery(Qt::ImCursorRectangle).toRectF();
+        const QFontMetricsF metrics(box().font());
+        const qreal x = caret.center().x() + metrics.horizontalAdvance(path.left(offset)) -
+                        metrics.horizontalAdvance(path.left(box().cursorPosition()));
+        const QRect character =
+            QRectF(x, caret.top(), metrics.horizontalAdvance(path.at(offset)), metrics.height())
+                .toRect();
+        return {box().mapToGlobal(character.topLeft()), character.size()};
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        return box().cursorPositionAt(box().mapFromGlobal(point));
+    }
+    void scrollToSubstring(int start, int end) override {
+        box().setCursorPosition(end);
+        box().setCursorPosition(start);
+    }
+
+    void deleteText(int start, int end) override {
+        box().setText(box().text().remove(start, end - start));
+    }
+    void insertText(int offset, const QString& text) override {
+        box().setText(box().text().insert(offset, text));
+    }
+    void replaceText(int start, int end, const QString& text) override {
+        box().setText(box().text().replace(start, end - start, text));
+    }
+
+private:
+    QLineEdit& box() const { return *static_cast<QLineEdit*>(object()); }
+};
+
 // The announcer's notice: a notification named by the line it says.
 class NoticeAccessible : public QAccessibleWidget {
 public:
     explicit NoticeAccessible(QWidget& notice)
         : QAccessibleWidget(&notice, QAccessible::Notification) {}
 };
+
+// In place of the toolkit's interface, made already if a screen reader asked for the control
+// while the window was being built.
+void replaceAccessible(QWidget& widget, QAccessibleInterface* interface) {
+    QAccessible::deleteAccessibleInterface(
+        QAccessible::uniqueId(QAccessible::queryAccessibleInterface(&widget)));
+    QAccessible::registerAccessibleInterface(interface);
+}
 
 } // namespace
 
@@ -104,6 +213,8 @@ TextBox::TextBox(QWidget& window, const char* name) {
     box_ = qobject_cast<PlainTextBox*>(widget);
     path_ = qobject_cast<QLineEdit*>(widget);
     Q_ASSERT_X(box_ || path_, name, "not a text box");
+    if (path_)
+        replaceAccessible(*path_, new PathBoxAccessible(*path_));
 }
 
 QString TextBox::Text() const {
@@ -139,6 +250,10 @@ void TextBox::SetDescription(const QString& description) {
     widget->setAccessibleDescription(description);
 }
 
+void TextBox::ReadWhole() {
+    box_->setReadsWhole(true);
+}
+
 bool TextBox::HasFocus() const {
     const QWidget* widget = box_ ? static_cast<QWidget*>(box_) : path_;
     return widget->window()->focusWidget() == widget;
@@ -146,11 +261,7 @@ bool TextBox::HasFocus() const {
 
 Label::Label(QWidget& window, const char* name) : label_(control<QLabel>(window, name)) {
     label_->setTextFormat(Qt::PlainText);
-    // In place of the toolkit's interface, made already if a screen reader asked for the label
-    // while the window was being built.
-    QAccessible::deleteAccessibleInterface(
-        QAccessible::uniqueId(QAccessible::queryAccessibleInterface(label_)));
-    QAccessible::registerAccessibleInterface(new CounterAccessible(*label_));
+    replaceAccessible(*label_, new CounterAccessible(*label_));
 }
 
 QString Label::Caption() const {
@@ -179,16 +290,51 @@ void CommandButton::SetDescription(const QString& description) {
     button_->setAccessibleDescription(description);
 }
 
-Announcer::Announcer(QWidget& window) : notice_(new QWidget(&window)) {
+bool CommandButton::HasFocus() const {
+    return button_->window()->focusWidget() == button_;
+}
+
+Announcer::Announcer(QWidget& window) : window_(&window), notice_(new QWidget(&window)) {
     notice_->setGeometry(0, 0, 0, 0);
     notice_->hide();
     QAccessible::registerAccessibleInterface(new NoticeAccessible(*notice_));
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old) {
+        if (old && old == told_)
+            takeBack();
+    });
 }
 
 void Announcer::Announce(const QString& line) {
+    takeBack();
     notice_->hide();
     notice_->setAccessibleName(line);
     notice_->show();
+}
+
+void Announcer::AnnounceWithFocus(const QString& line) {
+    takeBack();
+    QWidget* focus = window_->focusWidget();
+    if (!focus) {
+        Announce(line);
+        return;
+    }
+    told_ = focus;
+    description_ = focus->accessibleDescription();
+    // A line that the description says already (the line ends with a full stop, the
+    // description without) is not said twice.
+    toldDescription_ = description_.isEmpty() ? line
+                       : line.chopped(1) == description_
+                           ? description_
+                           : description_ + QStringLiteral(". ") + line;
+    focus->setAccessibleDescription(toldDescription_);
+}
+
+// The control with the line says its own description again, unless a check has given it a new
+// one since.
+void Announcer::takeBack() {
+    if (told_ && told_->accessibleDescription() == toldDescription_)
+        told_->setAccessibleDescription(description_);
+    told_ = nullptr;
 }
 
 CommonDialog::CommonDialog(QWidget& window, const char* name)
@@ -211,9 +357,6 @@ void CommonDialog::ShowOpen() {
         name->clear();
     if (dialog_->exec() == QDialog::Accepted && !dialog_->selectedFiles().isEmpty())
         fileName_ = QDir::toNativeSeparators(dialog_->selectedFiles().constFirst());
-    // The toolkit leaves the list that completes a typed file name open over the window, and
-    // the keyboard with it: the list goes, and the window takes the keyboard back.
-    for (auto* completer : dialog_->findChildren<QCompleter*>())
-        completer->popup()->hide();
+    // The window asks for the keyboard back, where no window manager gives it.
     dialog_->parentWidget()->activateWindow();
 }

@@ -5,6 +5,8 @@
 #include "scan/counters.h"
 #include "textbox/plain_text_box.h"
 
+#include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <string_view>
@@ -35,6 +37,9 @@ public:
     void SetToolTip(const QString& tip);
     // What a screen reader says of the box after its name and value.
     void SetDescription(const QString& description);
+    // A screen reader reads the whole value where it reads the line at the caret, so that a
+    // value that the page writes over several lines is heard whole on the focus.
+    void ReadWhole();
     // The focus is in the box, or goes back to it when the window is active again.
     bool HasFocus() const;
 
@@ -64,6 +69,7 @@ public:
 
     void SetEnabled(bool enabled);
     void SetDescription(const QString& description);
+    bool HasFocus() const; // as a text box's
 
     QPushButton* button() const { return button_; }
 
@@ -73,16 +79,32 @@ private:
 
 // A line said to a screen reader's user wherever the focus is, as the outcome of a command. Qt
 // 6.4 tells a screen reader of no new text or description that it speaks unasked, but a
-// notification that shows is spoken: the window keeps one, which has no size and so never shows
-// on screen, and shows it afresh with each line.
-class Announcer {
+// notification that shows is spoken, and so is the description of the control that takes the
+// focus.
+class Announcer : public QObject {
 public:
     explicit Announcer(QWidget& window);
 
+    // Said at once: the window keeps a notification, which has no size and so never shows on
+    // screen, and shows it afresh with each line.
     void Announce(const QString& line);
+    // Said with the control that has the focus when the window comes back after the Open
+    // dialog, after that control's own description, for as long as it keeps the focus. A
+    // screen reader always speaks the focus then, but drops a notification that comes while it
+    // is still busy with what was typed into the dialog (Orca does, with a hundred events to
+    // go), and a notification said before the focus would be cut short by the dialog's going.
+    void AnnounceWithFocus(const QString& line);
 
 private:
+    void takeBack();
+
+    QWidget* window_;
     QWidget* notice_;
+    // The control that says the last line with its description, the description it had, and
+    // the one it has with the line.
+    QPointer<QWidget> told_;
+    QString description_;
+    QString toldDescription_;
 };
 
 // The Open dialog of the window's design; FileName is empty when it was cancelled.

@@ -1,10 +1,11 @@
 #include "app/design.h"
 
+#include "app/open_dialog.h"
+
 #include "textbox/plain_text_box.h"
 
 #include "scan/counters.h"
 
-#include <QFileDialog>
 #include <QFont>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -181,7 +182,7 @@ constexpr std::array AccessibleNames = std::to_array<AccessibleName>({
     {"lblAuthorCar", "Author length"},
     {"txtCopyright", "Copyright", "lblCopyright"},
     {"lblCopyrightCar", "Copyright length"},
-    {"txtOriginalFile", "Page text"},
+    {"txtOriginalFile", "Page"},
 });
 
 constexpr int ClientWidth = 12750;
@@ -235,6 +236,26 @@ protected:
             return;
         }
         QLineEdit::keyPressEvent(event);
+    }
+    // Tab selects the whole path, as in the toolkit's line edit, but only once the focus has
+    // been told to a screen reader: a selection told before it is spoken with the path, and
+    // then the focus says the path again.
+    void focusInEvent(QFocusEvent* event) override {
+        const Qt::FocusReason reason = event->reason();
+        if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason &&
+            reason != Qt::ShortcutFocusReason) {
+            QLineEdit::focusInEvent(event);
+            return;
+        }
+        QFocusEvent unselected(QEvent::FocusIn, Qt::OtherFocusReason);
+        QLineEdit::focusInEvent(&unselected);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (hasFocus() && !hasSelectedText())
+                    selectAll();
+            },
+            Qt::QueuedConnection);
     }
     void dragEnterEvent(QDragEnterEvent* event) override {
         if (!carriesFiles(*event))
@@ -309,7 +330,7 @@ QWidget* create(const Control& control, QWidget& parent) {
         return new QGroupBox(text, &parent);
     case Kind::OpenDialog: {
         // Every file listed: no filter, start folder, default extension or file name.
-        auto* dialog = new QFileDialog(&parent, text);
+        auto* dialog = new OpenDialog(&parent, text);
         dialog->setFileMode(QFileDialog::ExistingFile);
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         return dialog;

@@ -17,8 +17,10 @@ frmMetatags::frmMetatags() {
     setAcceptDrops(true);
     connect(cmdSearch.button(), &QPushButton::clicked, this, &frmMetatags::cmdSearch_Click);
     connect(cmdRecheck.button(), &QPushButton::clicked, this, &frmMetatags::cmdRecheck_Click);
-    for (const ResultField& field : ResultFields)
+    for (const ResultField& field : ResultFields) {
         (this->*field.box).SetDescription(NoValue);
+        (this->*field.box).ReadWhole();
+    }
     Form_Load();
 }
 
@@ -185,13 +187,20 @@ const frmMetatags::ResultField frmMetatags::ResultFields[] = {
 
 // What a check found, for a screen reader's user, who may not see the counters' colours: each
 // result box says its count and how it stands against its limit, and the path box, the buttons
-// and the page box what the check found. The same is announced wherever the focus is, with the
-// new value of the result box that has it.
-void frmMetatags::describe() {
+// and the page box what the check found. The same summary is announced wherever the focus is,
+// then which values the check changed: each one's name, count and verdict, and the new value
+// of the result box with the focus. When the window comes back after the Open dialog, the
+// screen reader speaks the control with the focus and its description, which says the line
+// then; what they say already is left out of it, so that each thing is heard once.
+void frmMetatags::describe(FocusHeard focus) {
+    const bool focusHeardAgain = focus == FocusHeard::Again;
     int found = 0;
     QStringList over;
-    QString focused;
-    for (const ResultField& field : ResultFields) {
+    QStringList changed;
+    QStringList emptied;
+    bool anyChanged = false;
+    for (std::size_t i = 0; i < std::size(ResultFields); ++i) {
+        const ResultField& field = ResultFields[i];
         TextBox& box = this->*field.box;
         const scan::Counter shown = scan::counterOf(box.Length(), field.limit);
         found += !(this->*field.counter).Caption().isEmpty();
@@ -206,13 +215,22 @@ void frmMetatags::describe() {
                 over << QStringLiteral("keyword count");
         }
         box.SetDescription(said);
-        if (box.HasFocus()) {
-            QString name = QString::fromLatin1(field.name);
-            name[0] = name[0].toUpper();
-            focused = QStringLiteral(" %1, %2").arg(name, said);
-            if (box.Length() > 0)
-                focused += QStringLiteral(": ") + box.Text().left(AccessibleTextLimit);
+        QString value = box.Text();
+        if (value == values_[i])
+            continue;
+        values_[i] = value;
+        anyChanged = true;
+        if (box.HasFocus() && focusHeardAgain)
+            continue;
+        if (value.isEmpty()) {
+            emptied << QString::fromLatin1(field.name);
+            continue;
         }
+        QString name = QString::fromLatin1(field.name);
+        name[0] = name[0].toUpper();
+        changed << QStringLiteral("%1, %2").arg(name, said);
+        if (box.HasFocus())
+            changed.back() += QStringLiteral(": ") + value.left(AccessibleTextLimit);
     }
     QString summary;
     // A page that could not be read is empty, and the page box says why.
@@ -231,5 +249,29 @@ void frmMetatags::describe() {
     cmdRecheck.SetDescription(summary);
     txtOriginalFile.SetDescription(
         PageReading.isEmpty() ? summary : QStringLiteral("%1. %2").arg(summary, PageReading));
-    announcer_.Announce(summary + QLatin1Char('.') + focused);
+
+    QStringList line;
+    const bool focusSaysSummary = txtHTML.HasFocus() || cmdSearch.HasFocus() ||
+                                  cmdRecheck.HasFocus() || txtOriginalFile.HasFocus();
+    if (!(focusHeardAgain && focusSaysSummary))
+        line << summary;
+    if (!changed.isEmpty())
+        line << QStringLiteral("Changed: ") + changed.join(QStringLiteral(". "));
+    if (!emptied.isEmpty())
+        line << QStringLiteral("Now empty: ") + emptied.join(QStringLiteral(", "));
+    if (!anyChanged)
+        line << QStringLiteral("Nothing changed");
+    const QString news = line.join(QStringLiteral(". ")) + QLatin1Char('.');
+    if (focusHeardAgain)
+        announcer_.AnnounceWithFocus(news);
+    else
+        announcer_.Announce(news);
+}
+
+// A cancelled Search has emptied the page box and left every other box as it was.
+void frmMetatags::describeCancelledSearch() {
+    const QString said = QStringLiteral(
+        "Search cancelled: the page box is empty, the other boxes keep their values");
+    txtOriginalFile.SetDescription(said);
+    announcer_.AnnounceWithFocus(said + QLatin1Char('.'));
 }

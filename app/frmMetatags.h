@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <array>
 #include <optional>
 
 // The one window: its controls, the page and what the scan found in it, the commands, and
@@ -50,9 +51,13 @@ private:
     };
     static const ResultField ResultFields[7];
 
+    // Whether a screen reader speaks the control with the focus again after a command: it does
+    // when the window comes back after the Open dialog.
+    enum class FocusHeard { Already, Again };
+
     void Form_Load();
     void cmdSearch_Click();
-    void SearchChosenFile();
+    void SearchChosenFile(FocusHeard focus);
     void cmdRecheck_Click();
     void LoadPage();
     void showReading(const QString& reading);
@@ -65,7 +70,8 @@ private:
     void fill(const scan::Field& field, TextBox& box, Label& counter,
               std::optional<scan::Pos> limit);
     static void count(const TextBox& box, Label& counter, std::optional<scan::Pos> limit);
-    void describe();
+    void describe(FocusHeard focus);
+    void describeCancelledSearch();
 
     // The widgets exist before the controls below find them by name.
     struct Design {
@@ -93,6 +99,8 @@ private:
     Label lblCopyrightCar{*this, "lblCopyrightCar"};
     TextBox txtOriginalFile{*this, "txtOriginalFile"};
     Announcer announcer_{*this};
+    // Each result box's value as the last check left it, to tell what the next one changes.
+    std::array<QString, std::size(ResultFields)> values_;
 
     load::Page PageText = std::make_shared<const std::string>();
     QString PageReading;    // how PageText was read: "Read as UTF-8, declared by the page"

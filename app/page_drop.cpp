@@ -47,5 +47,6 @@ void frmMetatags::dropEvent(QDropEvent* event) {
     if (page.isEmpty())
         return;
     cmdDialog.SetFileName(page);
-    SearchChosenFile();
+    // Nothing brings the focus back after a drop: what the Search found is a notification.
+    SearchChosenFile(FocusHeard::Already);
 }

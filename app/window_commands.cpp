@@ -14,23 +14,28 @@ void frmMetatags::cmdSearch_Click() {
     txtOriginalFile.SetText(QString());
     showReading(QString());
     cmdDialog.ShowOpen();
-    if (cmdDialog.FileName().isEmpty())
+    if (cmdDialog.FileName().isEmpty()) {
+        describeCancelledSearch();
         return;
-    SearchChosenFile();
+    }
+    // The window comes back from the dialog, and the focus is heard again.
+    SearchChosenFile(FocusHeard::Again);
 }
 
 // What Search does with the file chosen in the Open dialog, or dropped on the window.
-void frmMetatags::SearchChosenFile() {
+void frmMetatags::SearchChosenFile(FocusHeard focus) {
     cmdRecheck.SetEnabled(true);
     txtHTML.SetText(cmdDialog.FileName());
     LoadPage();
     Analyse();
+    describe(focus);
 }
 
 void frmMetatags::cmdRecheck_Click() {
     cmdDialog.SetFileName(txtHTML.Text());
     LoadPage();
     Analyse();
+    describe(FocusHeard::Already);
 }
 
 // A page that cannot be read leaves PageText empty, so that the analysis that follows
@@ -63,5 +68,4 @@ void frmMetatags::Analyse() {
         CountWords();
     else // no keywords, or empty ones: no count of an earlier page stays beside them
         lblWordsNum.SetCaption(QString());
-    describe();
 }

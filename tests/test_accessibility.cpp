@@ -57,6 +57,9 @@ QByteArray page(int titleLength, int descriptionLength, const QByteArray& keywor
 const char* const ResultBoxes[] = {"txtTitle",  "txtDescription", "txtKeywords", "txtAbstract",
                                    "txtRobots", "txtAuthor",      "txtCopyright"};
 
+// How the last page of a row is checked.
+enum class Check { Recheck, Search, CancelledSearch };
+
 // The line last announced wherever the focus is: the name of the window's notification.
 QString announced(QWidget& window) {
     QAccessibleInterface* interface = accessible(&window);
@@ -80,7 +83,9 @@ private slots:
     void counters();
     void boxesSayWhatTheirCountersShow_data();
     void boxesSayWhatTheirCountersShow();
-    void countersTellWhereTheirDigitsAre();
+    void linesAreReadWhole_data();
+    void linesAreReadWhole();
+    void charactersAreWhereTheyAreDrawn();
     void altWithALetterTypesNothing_data();
     void altWithALetterTypesNothing();
 };
@@ -102,7 +107,7 @@ void AccessibilityTest::controlsThatTakeTheFocus_data() {
     box("txtRobots", "Robots", "lblRobots");
     box("txtAuthor", "Author", "lblAuthor");
     box("txtCopyright", "Copyright", "lblCopyright");
-    box("txtOriginalFile", "Page text", "");
+    box("txtOriginalFile", "Page", "");
     QTest::newRow("cmdSearch") << "cmdSearch"
                                << "Search" << QAccessible::PushButton << "";
     QTest::newRow("cmdRecheck") << "cmdRecheck"
@@ -235,51 +240,64 @@ void AccessibilityTest::counters() {
     QCOMPARE(read, readings);
 }
 
-// Pages in turn, as in counters(), with the focus in `focus` for the last Recheck; then the
-// descriptions of the
-// seven result boxes, that of the path box (the same as the buttons' and the page box's), and
-// the line announced.
+// Pages in turn, as in counters(), the last one checked as `last` says with the focus in
+// `focus`; then the descriptions of the seven result boxes, that of the path box (the same as
+// the buttons'), that of the page box, and the line said: announced after a Recheck, the
+// focused control's description after a Search.
 void AccessibilityTest::boxesSayWhatTheirCountersShow_data() {
     QTest::addColumn<QList<QByteArray>>("pages");
+    QTest::addColumn<Check>("last");
     QTest::addColumn<QString>("focus");
     QTest::addColumn<QStringList>("said");
 
     const QString noValue = QStringLiteral("No value");
-    QTest::newRow("at start") << QList<QByteArray>{} << "txtHTML"
-                              << QStringList{noValue, noValue, noValue, noValue, noValue,
-                                             noValue, noValue, "",      ""};
+    const QStringList overBoxes{
+        "71 characters, over the limit of 70",
+        "161 characters, over the limit of 160",
+        "100 characters, within the limit of 260; 16 keywords, over the limit of 15",
+        "6 characters",
+        "7 characters",
+        "3 characters",
+        "8 characters"};
+    const QStringList withinBoxes{
+        "70 characters, within the limit of 70",
+        "160 characters, within the limit of 160",
+        "260 characters, within the limit of 260; 15 keywords, within the limit of 15",
+        "6 characters",
+        "7 characters",
+        "3 characters",
+        "8 characters"};
     const QString overSummary =
         QStringLiteral("7 of 7 tags found, over the limit: title, description, keyword count");
-    QTest::newRow("over the limits, the focus in the title")
-        << QList<QByteArray>{page(71, 161, keywords(16, 100)), page(71, 161, keywords(16, 100))}
-        << "txtTitle"
-        << QStringList{"71 characters, over the limit of 70",
-                       "161 characters, over the limit of 160",
-                       "100 characters, within the limit of 260; 16 keywords, over the limit of 15",
-                       "6 characters",
-                       "7 characters",
-                       "3 characters",
-                       "8 characters",
-                       overSummary,
-                       overSummary + ". Title, 71 characters, over the limit of 70: " +
-                           QString(71, QLatin1Char('t'))};
     const QString withinSummary = QStringLiteral("7 of 7 tags found, all within their limits");
-    QTest::newRow("at the limits, rechecked from the path box")
-        << QList<QByteArray>{page(71, 161, keywords(16, 261)), page(70, 160, keywords(15, 260))}
-        << "txtHTML"
-        << QStringList{
-               "70 characters, within the limit of 70",
-               "160 characters, within the limit of 160",
-               "260 characters, within the limit of 260; 15 keywords, within the limit of 15",
-               "6 characters",
-               "7 characters",
-               "3 characters",
-               "8 characters",
-               withinSummary,
-               withinSummary + "."};
-    QTest::newRow("one of each, the focus in the keywords")
-        << QList<QByteArray>{page(1, 1, keywords(1, 1)), page(1, 1, keywords(1, 1))}
-        << "txtKeywords"
+    // What changes from a page over the limits to one at the limits.
+    const QString title = QStringLiteral("Title, 70 characters, within the limit of 70");
+    const QString description =
+        QStringLiteral("Description, 160 characters, within the limit of 160");
+    const QString keywordsSaid = QStringLiteral(
+        "Keywords, 260 characters, within the limit of 260; 15 keywords, within the limit of 15");
+    const QByteArray over = page(71, 161, keywords(16, 100));
+    const QByteArray within = page(70, 160, keywords(15, 260));
+    const auto boxesAnd = [](QStringList boxes, const QStringList& more) { return boxes << more; };
+    const QStringList noValues(std::size(ResultBoxes), noValue);
+    // The page box says after the summary how the page, ASCII, was read.
+    const QString readAs = QStringLiteral(". Read as UTF-8: the bytes are valid UTF-8");
+
+    QTest::newRow("at start") << QList<QByteArray>{} << Check::Recheck << "txtHTML"
+                              << boxesAnd(noValues, {"", "", ""});
+    QTest::newRow("rechecked unchanged, the focus in the title")
+        << QList<QByteArray>{over, over} << Check::Recheck << "txtTitle"
+        << boxesAnd(overBoxes,
+                    {overSummary, overSummary + readAs, overSummary + ". Nothing changed."});
+    QTest::newRow("rechecked from the path box")
+        << QList<QByteArray>{over, within} << Check::Recheck << "txtHTML"
+        << boxesAnd(withinBoxes, {withinSummary, withinSummary + readAs,
+                                  withinSummary + ". Changed: " + title + ". " + description +
+                                      ". " + keywordsSaid + "."});
+    // The box with the focus says its new value too.
+    QTest::newRow("rechecked, the focus in the keywords")
+        << QList<QByteArray>{page(1, 1, keywords(2, 3)), page(1, 1, keywords(1, 1))}
+        << Check::Recheck << "txtKeywords"
         << QStringList{"1 character, within the limit of 70",
                        "1 character, within the limit of 160",
                        "1 character, within the limit of 260; 1 keyword, within the limit of 15",
@@ -288,39 +306,64 @@ void AccessibilityTest::boxesSayWhatTheirCountersShow_data() {
                        "3 characters",
                        "8 characters",
                        withinSummary,
-                       withinSummary + ". Keywords, 1 character, within the limit of 260; 1 "
-                                       "keyword, within the limit of 15: k"};
+                       withinSummary + readAs,
+                       withinSummary + ". Changed: Keywords, 1 character, within the limit of "
+                                       "260; 1 keyword, within the limit of 15: k."};
     QTest::newRow("tags gone, the focus in the page box")
-        << QList<QByteArray>{page(71, 161, keywords(16, 100)), "<html><body>Text</body></html>"}
+        << QList<QByteArray>{over, "<html><body>Text</body></html>"} << Check::Recheck
         << "txtOriginalFile"
-        << QStringList{noValue, noValue, noValue,         noValue,         noValue,
-                       noValue, noValue, "No tags found", "No tags found."};
-    QTest::newRow("empty keywords")
-        << QList<QByteArray>{meta("keywords", ""), meta("keywords", "")} << "txtKeywords"
-        << QStringList{noValue,
-                       noValue,
-                       noValue,
-                       noValue,
-                       noValue,
-                       noValue,
-                       noValue,
-                       "1 of 7 tags found, all within their limits",
-                       "1 of 7 tags found, all within their limits. Keywords, No value"};
+        << boxesAnd(noValues, {"No tags found", "No tags found" + readAs,
+                               "No tags found. Now empty: title, description, keywords, abstract, "
+                               "robots, author, copyright."});
+    QTest::newRow("keywords emptied")
+        << QList<QByteArray>{meta("keywords", "k"), meta("keywords", "")} << Check::Recheck
+        << "txtKeywords"
+        << boxesAnd(noValues, {"1 of 7 tags found, all within their limits",
+                               "1 of 7 tags found, all within their limits" + readAs,
+                               "1 of 7 tags found, all within their limits. Now empty: keywords."});
     QTest::newRow("the file gone")
-        << QList<QByteArray>{page(71, 161, keywords(16, 100)), QByteArray()} << "cmdRecheck"
-        << QStringList{noValue,
-                       noValue,
-                       noValue,
-                       noValue,
-                       noValue,
-                       noValue,
-                       noValue,
-                       "Not read: Cannot open \"%path\": No such file or directory",
-                       "Not read: Cannot open \"%path\": No such file or directory."};
+        << QList<QByteArray>{over, QByteArray()} << Check::Recheck << "cmdRecheck"
+        << boxesAnd(noValues,
+                    {"Not read: Cannot open \"%path\": No such file or directory",
+                     "Not read: Cannot open \"%path\": No such file or directory",
+                     "Not read: Cannot open \"%path\": No such file or directory. Now empty: "
+                     "title, description, keywords, abstract, robots, author, copyright."});
+    // When the window comes back after the Open dialog, a screen reader speaks the control
+    // with the focus and its description: the line is said there, after that description,
+    // and leaves out what the description says already.
+    const QString cancelled = QStringLiteral(
+        "Search cancelled: the page box is empty, the other boxes keep their values");
+    QTest::newRow("searched, the focus in the title")
+        << QList<QByteArray>{over, within} << Check::Search << "txtTitle"
+        << boxesAnd(withinBoxes, {withinSummary, withinSummary + readAs,
+                                  withinBoxes[0] + ". " + withinSummary +
+                                      ". Changed: " + description + ". " + keywordsSaid + "."});
+    QTest::newRow("searched, the focus on Search")
+        << QList<QByteArray>{over, within} << Check::Search << "cmdSearch"
+        << boxesAnd(withinBoxes, {withinSummary, withinSummary + readAs,
+                                  withinSummary + ". Changed: " + title + ". " + description +
+                                      ". " + keywordsSaid + "."});
+    QTest::newRow("searched, only the value with the focus changed")
+        << QList<QByteArray>{within, page(69, 160, keywords(15, 260))} << Check::Search
+        << "txtTitle"
+        << boxesAnd(QStringList(withinBoxes).replaceInStrings("70 characters,", "69 characters,"),
+                    {withinSummary, withinSummary + readAs,
+                     "69 characters, within the limit of 70. " + withinSummary + "."});
+    QTest::newRow("searched again, the focus in the page box")
+        << QList<QByteArray>{over, over} << Check::Search << "txtOriginalFile"
+        << boxesAnd(overBoxes, {overSummary, overSummary + readAs,
+                                overSummary + readAs + ". Nothing changed."});
+    QTest::newRow("a Search cancelled, the focus in the title")
+        << QList<QByteArray>{over, over} << Check::CancelledSearch << "txtTitle"
+        << boxesAnd(overBoxes, {overSummary, cancelled, overBoxes[0] + ". " + cancelled + "."});
+    QTest::newRow("a Search cancelled, the focus in the page box")
+        << QList<QByteArray>{over, over} << Check::CancelledSearch << "txtOriginalFile"
+        << boxesAnd(overBoxes, {overSummary, cancelled, cancelled});
 }
 
 void AccessibilityTest::boxesSayWhatTheirCountersShow() {
     QFETCH(QList<QByteArray>, pages);
+    QFETCH(Check, last);
     QFETCH(QString, focus);
     QFETCH(QStringList, said);
 
@@ -332,39 +375,94 @@ void AccessibilityTest::boxesSayWhatTheirCountersShow() {
             QFile::remove(path);
         if (i == 0) {
             driver.search(path);
-        } else {
-            // Clicked as its access key clicks it, the focus staying where it is.
-            driver.control(focus.toLatin1())->setFocus();
-            qobject_cast<QPushButton*>(driver.control("cmdRecheck"))->click();
+            continue;
         }
+        // Clicked as its access key clicks it, the focus staying where it is.
+        driver.control(focus.toLatin1())->setFocus();
+        if (last == Check::Recheck) {
+            qobject_cast<QPushButton*>(driver.control("cmdRecheck"))->click();
+            continue;
+        }
+        driver.answerOpenDialog(last == Check::Search ? path : QString());
+        qobject_cast<QPushButton*>(driver.control("cmdSearch"))->click();
+        driver.activate();
     }
     said.replaceInStrings(QStringLiteral("%path"), path);
+    const auto description = [&driver](const char* control) {
+        return accessible(driver.control(control))->text(QAccessible::Description);
+    };
+    // After the dialog the line goes with the focus, until the focus moves on.
+    QString line;
+    if (pages.size() > 1 && last != Check::Recheck) {
+        line = description(focus.toLatin1());
+        driver.control("Picture1")->setFocus();
+    } else if (!pages.isEmpty()) {
+        line = announced(driver.window());
+    }
     QStringList read;
     for (const char* box : ResultBoxes)
-        read << accessible(driver.control(box))->text(QAccessible::Description);
-    const QString summary = accessible(driver.control("txtHTML"))->text(QAccessible::Description);
+        read << description(box);
+    const QString summary = description("txtHTML");
     for (const char* control : {"cmdSearch", "cmdRecheck"})
-        QCOMPARE(accessible(driver.control(control))->text(QAccessible::Description), summary);
-    // The page box says too how its page was read.
-    const QString reading = driver.control("txtOriginalFile")->toolTip();
-    QCOMPARE(accessible(driver.control("txtOriginalFile"))->text(QAccessible::Description),
-             reading.isEmpty() ? summary : summary + QStringLiteral(". ") + reading);
-    read << summary << (pages.isEmpty() ? QString() : announced(driver.window()));
+        QCOMPARE(description(control), summary);
+    read << summary << description("txtOriginalFile") << line;
     QCOMPARE(read, said);
 }
 
-// A screen reader's review of the screen reads the digits it finds where they are drawn.
-void AccessibilityTest::countersTellWhereTheirDigitsAre() {
+// What a screen reader speaks of a text where the caret is, after a Search of a page whose
+// description is written over three lines: the line at an offset, read whole in a result box,
+// and the run of attributes the line is spoken in, which must hold its last character.
+void AccessibilityTest::linesAreReadWhole_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QString>("line");
+
+    const QString description = QStringLiteral("Fresh bread\r\ncakes\r\ncoffee");
+    QTest::newRow("a result box, at the start of a value of three lines")
+        << "txtDescription" << 0 << description;
+    QTest::newRow("a result box, in the second line") << "txtDescription" << 15 << description;
+    QTest::newRow("a result box, at the end") << "txtDescription" << 26 << description;
+    QTest::newRow("the page box, its first line") << "txtOriginalFile" << 3 << "<html><head>\r\n";
+    QTest::newRow("the path box") << "txtHTML" << 3 << "%path";
+    QTest::newRow("a counter") << "lblDescriptionCar" << 1 << "26";
+}
+
+void AccessibilityTest::linesAreReadWhole() {
+    QFETCH(QString, control);
+    QFETCH(int, offset);
+    QFETCH(QString, line);
+
+    WindowDriver driver;
+    const QString path = driver.writePage(
+        "<html><head>\r\n" + meta("description", "Fresh bread\r\ncakes\r\ncoffee") + "</head>");
+    driver.search(path);
+    line.replace(QStringLiteral("%path"), path);
+    QAccessibleTextInterface* text =
+        accessible(driver.control(control.toLatin1()))->textInterface();
+    int start = -1, end = -1;
+    QCOMPARE(text->textAtOffset(offset, QAccessible::LineBoundary, &start, &end), line);
+    text->attributes(offset, &start, &end);
+    QCOMPARE(QList<int>({start, end}), QList<int>({0, text->characterCount()}));
+}
+
+// A screen reader's review of the screen reads the text it finds where it is drawn: the
+// counters' digits and the path.
+void AccessibilityTest::charactersAreWhereTheyAreDrawn() {
     WindowDriver driver;
     driver.search(driver.writePage(page(71, 161, keywords(16, 100))));
-    for (const char* counter : Counters) {
-        QWidget* label = driver.control(counter);
-        QAccessibleTextInterface* text = accessible(label)->textInterface();
-        const QRect shown(label->mapToGlobal(QPoint()), label->size());
+    QList<const char*> controls(std::begin(Counters), std::end(Counters));
+    controls << "txtHTML";
+    for (const char* control : controls) {
+        QWidget* widget = driver.control(control);
+        QAccessibleTextInterface* text = accessible(widget)->textInterface();
+        const QRect shown(widget->mapToGlobal(QPoint()), widget->size());
+        QVERIFY(text->characterCount() > 0);
         for (int i = 0; i < text->characterCount(); ++i) {
-            const QRect digit = text->characterRect(i);
-            QVERIFY2(!digit.isEmpty() && shown.contains(digit), counter);
-            QCOMPARE(text->offsetAtPoint(digit.center()), i);
+            const QRect character = text->characterRect(i);
+            QVERIFY2(!character.isEmpty() && shown.contains(character), control);
+            // Nearer its left edge than its right, where no reading can round to the next one.
+            const QPoint inside(character.left() + character.width() / 4, character.center().y());
+            QCOMPARE(text->offsetAtPoint(inside), i);
         }
     }
 }

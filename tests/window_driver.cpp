@@ -76,6 +76,7 @@ void WindowDriver::activate() {
     QApplication::setActiveWindow(window_);
     if (!QTest::qWaitForWindowActive(window_))
         qFatal("the window did not become active");
+    QCoreApplication::processEvents(); // what the window does once it is active again
 }
 
 void WindowDriver::recheck() {

@@ -47,6 +47,11 @@ public:
     void setReadOnly(bool readOnly);
     bool tabChangesFocus() const { return tabChangesFocus_; }
     void setTabChangesFocus(bool changesFocus) { tabChangesFocus_ = changesFocus; }
+    // A box that holds one value, which may run over several lines, is read whole where a
+    // screen reader reads the line at the caret: when the box takes the focus, and when the
+    // user asks where the focus is. Lines are still lines on screen and for the keys.
+    bool readsWhole() const { return readsWhole_; }
+    void setReadsWhole(bool whole) { readsWhole_ = whole; }
     LineWrapMode lineWrapMode() const { return wrapMode_; }
     void setLineWrapMode(LineWrapMode mode);
     qsizetype cursorPosition() const { return static_cast<qsizetype>(caret_); }
@@ -192,6 +197,7 @@ private:
     qreal goalX_ = -1;       // the x, or without wrapping the column, that Up and Down keep
     bool readOnly_ = false;
     bool tabChangesFocus_ = false;
+    bool readsWhole_ = false;
     LineWrapMode wrapMode_ = WidgetWidth;
     bool settingScrollBar_ = false;
     bool selecting_ = false; // the mouse drags a selection

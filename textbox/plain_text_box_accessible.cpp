@@ -104,7 +104,8 @@ private:
     }
 
     // The character, word, sentence or line at `at`, or the whole text. A line runs to its line
-    // end, whatever the box's width: a value that wraps is heard whole.
+    // end, whatever the box's width: a value that wraps is heard whole; in a box that is read
+    // whole, it is the whole text.
     Unit unitAt(std::size_t at, QAccessible::TextBoundaryType boundary) const {
         switch (boundary) {
         case QAccessible::CharBoundary:
@@ -149,6 +150,8 @@ private:
     // The line with its line end, which a CR LF, a lone CR or a lone LF makes.
     Unit lineAt(std::size_t at) const {
         const auto [from, to] = stretch(at);
+        if (box().readsWhole_)
+            return {from, to};
         const QString text = box().textOf(from, to);
         const auto isLineEnd = [&](qsizetype i) {
             return text[i] == QLatin1Char('\r') || text[i] == QLatin1Char('\n');

@@ -1156,6 +1156,12 @@ void PlainTextBoxTest::answersScreenReaders() {
     QCOMPARE(text->textAfterOffset(2, QAccessible::LineBoundary, &start, &end),
              QStringLiteral("three"));
     QCOMPARE(start, 9);
+    // A box read whole gives all of its text as the line at any offset, and keeps its words.
+    box->setReadsWhole(true);
+    for (int offset : {2, 12})
+        QCOMPARE(text->textAtOffset(offset, QAccessible::LineBoundary, &start, &end),
+                 QStringLiteral("one two\r\nthree"));
+    QCOMPARE(text->textAtOffset(5, QAccessible::WordBoundary, &start, &end), QStringLiteral("two"));
     box->setReadOnly(true);
     QVERIFY(accessible->state().readOnly && !accessible->state().editable);
     const auto oneLine = makeBox(QStringLiteral("x"), {300, 25});
@@ -1208,31 +1214,38 @@ void PlainTextBoxTest::screenReaderRequestsAreBounded_data() {
     QTest::addColumn<int>("offset");
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("end");
+    QTest::addColumn<bool>("whole"); // the box is read whole
     const int line = 10000;
     const int size = line + 2 + 12 + 3;
-    QTest::newRow("the whole text") << -1 << 0 << 0 << Limit;
-    QTest::newRow("the text from the middle") << -1 << 5000 << 5000 << 5000 + Limit;
-    QTest::newRow("the text near the end") << -1 << size - 3 << size - 3 << size;
-    QTest::newRow("no boundary") << int(QAccessible::NoBoundary) << 5000 << 0 << Limit;
+    QTest::newRow("the whole text") << -1 << 0 << 0 << Limit << false;
+    QTest::newRow("the text from the middle") << -1 << 5000 << 5000 << 5000 + Limit << false;
+    QTest::newRow("the text near the end") << -1 << size - 3 << size - 3 << size << false;
+    QTest::newRow("no boundary") << int(QAccessible::NoBoundary) << 5000 << 0 << Limit << false;
     QTest::newRow("a long line, in the first stretch")
-        << int(QAccessible::LineBoundary) << 5 << 0 << Limit;
+        << int(QAccessible::LineBoundary) << 5 << 0 << Limit << false;
     QTest::newRow("a long line, in the second stretch")
-        << int(QAccessible::LineBoundary) << 5000 << Limit << 2 * Limit;
+        << int(QAccessible::LineBoundary) << 5000 << Limit << 2 * Limit << false;
     QTest::newRow("a long line, its last part with its line end")
-        << int(QAccessible::LineBoundary) << 9000 << 2 * Limit << line + 2;
+        << int(QAccessible::LineBoundary) << 9000 << 2 * Limit << line + 2 << false;
     QTest::newRow("a short line") << int(QAccessible::LineBoundary) << line + 5 << line + 2
-                                  << line + 14;
+                                  << line + 14 << false;
     QTest::newRow("the last line, at the end")
-        << int(QAccessible::LineBoundary) << size << line + 14 << size;
+        << int(QAccessible::LineBoundary) << size << line + 14 << size << false;
     QTest::newRow("a paragraph is a line")
-        << int(QAccessible::ParagraphBoundary) << line + 5 << line + 2 << line + 14;
-    QTest::newRow("a long word") << int(QAccessible::WordBoundary) << 5000 << Limit << 2 * Limit;
-    QTest::newRow("a word") << int(QAccessible::WordBoundary) << line + 8 << line + 8 << line + 12;
+        << int(QAccessible::ParagraphBoundary) << line + 5 << line + 2 << line + 14 << false;
+    QTest::newRow("a long word") << int(QAccessible::WordBoundary) << 5000 << Limit << 2 * Limit
+                                 << false;
+    QTest::newRow("a word") << int(QAccessible::WordBoundary) << line + 8 << line + 8 << line + 12
+                            << false;
     QTest::newRow("the word at the end")
-        << int(QAccessible::WordBoundary) << size << size - 3 << size;
+        << int(QAccessible::WordBoundary) << size << size - 3 << size << false;
     QTest::newRow("a long sentence")
-        << int(QAccessible::SentenceBoundary) << 5000 << Limit << 2 * Limit;
-    QTest::newRow("a character") << int(QAccessible::CharBoundary) << 5000 << 5000 << 5001;
+        << int(QAccessible::SentenceBoundary) << 5000 << Limit << 2 * Limit << false;
+    QTest::newRow("read whole, a line is the stretch of the text")
+        << int(QAccessible::LineBoundary) << line + 5 << 2 * Limit << size << true;
+    QTest::newRow("read whole, the first stretch")
+        << int(QAccessible::LineBoundary) << 5 << 0 << Limit << true;
+    QTest::newRow("a character") << int(QAccessible::CharBoundary) << 5000 << 5000 << 5001 << false;
 }
 
 void PlainTextBoxTest::screenReaderRequestsAreBounded() {
@@ -1240,8 +1253,10 @@ void PlainTextBoxTest::screenReaderRequestsAreBounded() {
     QFETCH(int, offset);
     QFETCH(int, start);
     QFETCH(int, end);
+    QFETCH(bool, whole);
     const QString text = QString(10000, QLatin1Char('a')) + "\r\nshort line\r\nend";
     const auto box = makeBox(text);
+    box->setReadsWhole(whole);
     QAccessibleTextInterface* accessible = accessibleText(*box);
     if (boundary < 0) {
         QCOMPARE(accessible->text(offset, -1), text.mid(start, end - start));
