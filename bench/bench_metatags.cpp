@@ -467,7 +467,9 @@ void registerAll() {
     const auto add = [](const std::string& name, auto function, auto... arguments) {
         benchmark::RegisterBenchmark(name.c_str(), function, arguments...)
             ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+            ->UseRealTime()
+            ->MinTime(0.3)
+            ->MinWarmUpTime(0.1);
     };
     for (const NamedShape& named : WindowShapes) {
         const std::string name = named.name;
@@ -476,6 +478,8 @@ void registerAll() {
         add("KeyAtStart/" + name, Keystroke, named.shape, false);
         add("KeyAtEnd/" + name, Keystroke, named.shape, true);
     }
+    // Run once each with no warm-up: every try starts from a page just shown, and a warm-up
+    // would repeat the tries, each searching a 200 MB page again, for minutes.
     for (const Interaction& interaction : interactions()) {
         const auto addInteraction = [](const std::string& name, auto function, auto... arguments) {
             benchmark::RegisterBenchmark(name.c_str(), function, arguments...)
