@@ -191,11 +191,11 @@ void TextRows::reset() {
     longLine_ = {};
     rowStarts_.clear();
     fixedStarts_ = {};
-    lineDirection_ = {None, false};
+    lineDirection_ = {};
 }
 
 void TextRows::changed(const Change& change) {
-    lineDirection_ = {None, false};
+    lineDirection_ = {};
     // The row starts kept a row's reach before the edit stay; those after it may have moved
     // against the grid of fixed row starts, and are laid out again when asked for.
     const std::size_t reach = change.position > RowReach ? change.position - RowReach : 0;
@@ -713,11 +713,40 @@ bool TextRows::rightToLeft(std::size_t position) const {
     return lineRightToLeft(text, std::min(position, text_.size()));
 }
 
+// Where a line's direction is taken from for `position`: the line's start, or, where that lies
+// further back than LineStartReach, a multiple of LineStartReach, the same for every position
+// of a stretch whatever was drawn before.
+static std::size_t furthestLookBack(std::size_t position) {
+    return position > LineStartReach ? (position - LineStartReach) / LineStartReach * LineStartReach
+                                     : 0;
+}
+
 // The first strong character of the line, outside isolates, among its first characters.
 bool TextRows::lineRightToLeft(TextReader& text, std::size_t position) const {
-    const std::size_t start = lineStartNear(text, position);
-    if (lineDirection_.first == start)
-        return lineDirection_.second;
+    LineDirection& known = lineDirection_;
+    const std::size_t furthest = furthestLookBack(position);
+    std::size_t start = None;
+    bool lineStart = false;
+    // Rows drawn one after the other: the text since the stretch known to hold no line break is
+    // checked, not looked back over again.
+    if (known.start != None && known.start <= position &&
+        position - known.through <= MaxRowLength &&
+        (position <= known.through || text_.findLineBreak(known.through, position) == position)) {
+        known.through = std::max(known.through, position);
+        if (furthest >= known.start) {
+            start = furthest;
+            lineStart = furthest == known.start && known.lineStart;
+        } else if (known.lineStart) {
+            start = known.start;
+            lineStart = true;
+        }
+        if (start == known.start)
+            return known.rightToLeft;
+    }
+    if (start == None) {
+        start = directionStart(text, position);
+        lineStart = start != furthest || start == 0 || isLineBreak(text[start - 1]);
+    }
     const std::size_t last = std::min(text.size(), start + MaxRowLength);
     bool rightToLeft = false;
     int isolates = 0;
@@ -739,19 +768,16 @@ bool TextRows::lineRightToLeft(TextReader& text, std::size_t position) const {
             break;
         }
     }
-    lineDirection_ = {start, rightToLeft};
+    known = {start, std::max(start, position), lineStart, rightToLeft};
     return rightToLeft;
 }
 
-// The start of the line that holds `position`, found without laying out anything: the long
-// line's start, or a line break at most LineStartReach back.
-std::size_t TextRows::lineStartNear(TextReader& text, std::size_t position) const {
+// Where the direction of the line that holds `position` is taken from, found without laying out
+// anything: the line's own start, or the furthest point looked back to.
+std::size_t TextRows::directionStart(TextReader& text, std::size_t position) const {
     if (position == 0 || isLineBreak(text[position - 1]))
         return position;
-    const LongLine& line = longLine_;
-    if (line.start != None && line.start <= position && position <= line.breakFree)
-        return line.start;
-    return text_.findLineStart(position, position > LineStartReach ? position - LineStartReach : 0);
+    return text_.findLineStart(position, furthestLookBack(position));
 }
 
 } // namespace textbox

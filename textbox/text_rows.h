@@ -162,7 +162,7 @@ private:
                             bool rightToLeft) const;
     std::shared_ptr<const QTextLayout> layoutOf(const QString& characters, bool rightToLeft) const;
     bool lineRightToLeft(TextReader& text, std::size_t position) const;
-    std::size_t lineStartNear(TextReader& text, std::size_t position) const;
+    std::size_t directionStart(TextReader& text, std::size_t position) const;
 
     const PieceText& text_;
     QFont font_;
@@ -180,7 +180,15 @@ private:
     mutable LongLine longLine_;
     mutable QHash<QString, qreal> words_; // widths of words as the layout shapes them
     mutable QCache<QString, std::shared_ptr<const QTextLayout>> layouts_; // rows on screen
-    mutable std::pair<std::size_t, bool> lineDirection_{None, false};     // a line start's
+    // The direction taken from `start`, and how far from it the text is known to hold no line
+    // break, so that the rows of one long line look their line's start up once, not each row.
+    struct LineDirection {
+        std::size_t start = None;
+        std::size_t through = None;
+        bool lineStart = false; // a line's own start, not the furthest point looked back to
+        bool rightToLeft = false;
+    };
+    mutable LineDirection lineDirection_;
 };
 
 } // namespace textbox
