@@ -713,9 +713,9 @@ bool TextRows::rightToLeft(std::size_t position) const {
     return lineRightToLeft(text, std::min(position, text_.size()));
 }
 
-// Where a line's direction is taken from for `position`: the line's start, or, where that lies
-// further back than LineStartReach, a multiple of LineStartReach, the same for every position
-// of a stretch whatever was drawn before.
+// How far back the start of the line that holds `position` is looked for: a multiple of
+// LineStartReach at least LineStartReach back, the same for every position of a stretch, so
+// that a longer line's direction does not depend on what was drawn before.
 static std::size_t furthestLookBack(std::size_t position) {
     return position > LineStartReach ? (position - LineStartReach) / LineStartReach * LineStartReach
                                      : 0;
@@ -730,8 +730,8 @@ bool TextRows::lineRightToLeft(TextReader& text, std::size_t position) const {
     // Rows drawn one after the other: the text since the stretch known to hold no line break is
     // checked, not looked back over again.
     if (known.start != None && known.start <= position &&
-        position - known.through <= MaxRowLength &&
-        (position <= known.through || text_.findLineBreak(known.through, position) == position)) {
+        (position <= known.through || (position - known.through <= MaxRowLength &&
+                                       text_.findLineBreak(known.through, position) == position))) {
         known.through = std::max(known.through, position);
         if (furthest >= known.start) {
             start = furthest;
