@@ -27,10 +27,11 @@ constexpr std::array<ByteOrderMark, 3> ByteOrderMarks{{
     {"\xFF\xFE", Encoding::Utf16Le},
 }};
 
-// What decodes each encoding as the Encoding Standard defines it, byte for byte: the converter
-// of ICU, or for ISO-8859-16, which ICU lacks, of iconv. Three bytes differ: 0xAA of
-// windows-1253 reads as U+00AA, 0xCA of windows-1255 as U+FFFD, and 0xAE and 0xBE of KOI8-U as
-// box drawings; multi-byte encodings differ only in what a sequence they do not hold becomes.
+// What decodes each encoding closest to the Encoding Standard: the converter of ICU, or for
+// ISO-8859-16, which ICU lacks, of iconv. Among the single-byte encodings three bytes differ:
+// 0xAA of windows-1253 reads as U+00AA, 0xCA of windows-1255 as U+FFFD, and 0xAE and 0xBE of
+// KOI8-U as box drawings; the multi-byte ones differ in a few characters (a lone 0x80 of gb18030
+// and Shift_JIS, 19 pairs of gb18030) and in what a sequence they do not hold becomes.
 struct Decoder {
     const char* icu = nullptr;
     const char* iconv = nullptr;
