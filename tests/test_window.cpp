@@ -224,6 +224,9 @@ void WindowTest::pagesInTurn_data() {
         << QStringList{"txtCopyright=\u00A9 Ann", "lblCopyrightCar=5", "txtAbstract=\u00A9 Ann",
                        "lblAbstractCar=5"}
         << QStringList{};
+    QTest::newRow("a value that starts with U+FEFF keeps it")
+        << QByteArray() << title("\xEF\xBB\xBFHi")
+        << QStringList{"txtTitle=\uFEFFHi", "lblTitleCar=3"} << QStringList{};
     QTest::newRow("fields of the first page do not stay")
         << title("t") + meta("description", "d") + meta("robots", "r") + meta("abstract", "a") +
                meta("author", "b") + meta("copyright", "c")
